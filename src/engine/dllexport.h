@@ -1,0 +1,19 @@
+// The measurement engine's entry point, exported by libmonitor.so and bound when korvin loads.
+#pragma once
+
+#include <cstdint>
+
+#if defined(__GNUC__)
+#define KORVIN_ENGINE_API __attribute__((visibility("default")))
+#else
+#define KORVIN_ENGINE_API
+#endif
+
+extern "C" {
+// samples: the sample block, 16,384 sign-extended values (I and Q of the first capture half,
+// then of the second); results: the 2,097,152-byte result block the engine fills; gain: the
+// engine gain (2000). Returns 0 on success, non-zero for null buffers or a capture with no energy.
+KORVIN_ENGINE_API std::int32_t monitormain(const std::int32_t* samples, std::uint8_t* results,
+                                           double gain, std::int32_t reserved1,
+                                           std::int32_t reserved2);
+}

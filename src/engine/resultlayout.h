@@ -1,0 +1,94 @@
+// Byte layout of the engine's result block. Every value is a little-endian IEEE 754 double.
+// The engine writes it and the windows read it; nothing else computes an offset.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+namespace resultlayout {
+
+constexpr std::size_t kBlockSize = 2097152;
+constexpr std::size_t kSampleCount = 16384;  // int32 elements of the sample block
+
+constexpr std::size_t kConstellationOffset = 0;  // 3400 points: x (real), y (imaginary)
+constexpr std::size_t kConstellationPoints = 3400;
+constexpr std::size_t kEyeOffset = 65544;  // 200 traces of 22 amplitudes
+constexpr std::size_t kEyeTraces = 200;
+constexpr std::size_t kEyePointsPerTrace = 22;
+constexpr std::size_t kSpectrumOffset = 786448;  // 4096 levels, dB
+constexpr std::size_t kSpectrumPoints = 4096;
+constexpr std::size_t kFreqErrorOffset = 819224;  // 2048 errors, dB
+constexpr std::size_t kGroupErrorOffset = 852000;  // 2048 errors, ns
+constexpr std::size_t kResponsePoints = 2048;
+constexpr std::size_t kFiguresOffset = 884776;  // 10 doubles
+constexpr std::size_t kFigureCount = 10;
+
+// The engine's own diagnostics, never read by the windows: MER (dB), carrier offset (Hz),
+// carrier phase (rad), timing offset (symbols), equaliser gain, pilot level (dB) ...
+constexpr std::size_t kDiagnosticsOffset = 1048576;
+constexpr std::size_t kDiagnosticCount = 16;
+
+enum Figure : std::size_t {
+    FreqMaxFreq = 0,
+    FreqMax,
+    FreqMinFreq,
+    FreqMin,
+    FreqPkPk,
+    GroupMaxFreq,
+    GroupMax,
+    GroupMinFreq,
+    GroupMin,
+    GroupPkPk,
+};
+
+enum Diagnostic : std::size_t {
+    MerDb = 0,
+    CarrierOffsetHz,
+    CarrierPhaseRad,
+    TimingOffsetSymbols,
+    EqualiserGain,
+    PilotLevelDb,
+    ChannelPowerDb,
+};
+
+inline double read(const std::uint8_t* block, std::size_t offset) {
+    double v;
+    std::memcpy(&v, block + offset, sizeof v);
+    return v;
+}
+inline void write(std::uint8_t* block, std::size_t offset, double v) {
+    std::memcpy(block + offset, &v, sizeof v);
+}
+
+inline double constellation_x(const std::uint8_t* b, std::size_t i) {
+    return read(b, kConstellationOffset + 16 * i);
+}
+inline double constellation_y(const std::uint8_t* b, std::size_t i) {
+    return read(b, kConstellationOffset + 16 * i + 8);
+}
+inline double eye(const std::uint8_t* b, std::size_t trace, std::size_t j) {
+    return read(b, kEyeOffset + 8 * (kEyePointsPerTrace * trace + j));
+}
+inline double spectrum(const std::uint8_t* b, std::size_t i) {
+    return read(b, kSpectrumOffset + 8 * i);
+}
+inline double freq_error(const std::uint8_t* b, std::size_t i) {
+    return read(b, kFreqErrorOffset + 8 * i);
+}
+inline double group_error(const std::uint8_t* b, std::size_t i) {
+    return read(b, kGroupErrorOffset + 8 * i);
+}
+inline double figure(const std::uint8_t* b, Figure f) {
+    return read(b, kFiguresOffset + 8 * static_cast<std::size_t>(f));
+}
+inline double diagnostic(const std::uint8_t* b, Diagnostic d) {
+    return read(b, kDiagnosticsOffset + 8 * static_cast<std::size_t>(d));
+}
+
+// x positions on the charts follow from the index, not from the block.
+inline double eye_x(std::size_t j) { return 1.0 + (static_cast<double>(j) - 5.0) / 11.0; }
+inline double spectrum_x(std::size_t i) { return i * 5.38 * 2 / 4095 - 5.38; }
+inline double response_x(std::size_t i) { return -3.0 + 6.0 * i / 2048; }
+
+}  // namespace resultlayout

@@ -1,0 +1,57 @@
+// A realistic 8-VSB exciter output, as the exciter would capture it: complex baseband at the
+// symbol rate, centred on the channel, quantised to signed 16-bit I/Q words.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+namespace vsb {
+
+constexpr double kSymbolRate = 10.762238e6;  // Hz; also the capture's sample rate
+constexpr double kPilotOffset = -2.69e6;     // Hz from the channel centre
+constexpr double kRollOff = 0.1152;
+constexpr std::size_t kCaptureSamples = 8192;
+
+struct Impairments {
+    double snr_db = 60.0;             // in-channel AWGN, data power over noise power
+    double tilt_db = 0.0;             // linear amplitude slope, peak-to-peak over +-3 MHz
+    double ripple_db = 0.0;           // sinusoidal amplitude ripple, peak-to-peak
+    double ripple_cycles = 3.0;       // ripple periods across the 6 MHz channel
+    double gd_ripple_ns = 0.0;        // sinusoidal group-delay ripple, peak-to-peak
+    double gd_ripple_cycles = 3.0;    // ripple periods across the 6 MHz channel
+    double nonlinearity = 0.0;        // third-order coefficient; raises the shoulders
+    double carrier_offset_hz = 0.0;   // frequency error of the capture's centre
+    double carrier_phase = 0.0;       // radians
+    double timing_offset = 0.0;       // fraction of a symbol, 0..1
+    double level = 0.3;               // RMS of the output relative to full scale (32767)
+};
+
+// Produces consecutive captures of one continuous signal. Deterministic for a given seed.
+class Generator {
+public:
+    Generator(std::uint64_t seed, const Impairments& imp);
+    ~Generator();
+    Generator(const Generator&) = delete;
+    Generator& operator=(const Generator&) = delete;
+
+    // Writes n complex samples as interleaved little-endian int16 I,Q words (4 bytes each),
+    // the exciter's capture format. Clips at full scale.
+    void capture(std::uint8_t* words, std::size_t n);
+
+    // The same samples as doubles (I,Q interleaved, full scale = 32767), before quantisation.
+    void capture(double* iq, std::size_t n);
+
+    // Long-run power spectral density of the output (no noise), relative to the total channel
+    // power in a 500 kHz reference bandwidth, at frequency f (Hz from the channel centre).
+    // Used by tests to check the engine's spectrum.
+    double reference_psd_db(double f_hz) const;
+
+    const Impairments& impairments() const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace vsb
