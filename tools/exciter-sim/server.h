@@ -1,0 +1,61 @@
+// The TCP side of exciter-sim: one client at a time, replies written as the session asks,
+// with their delays, on a single poll() loop.
+#pragma once
+
+#include <signal.h>
+
+#include <chrono>
+#include <deque>
+#include <string>
+
+#include "session.h"
+
+namespace sim {
+
+class Server {
+  public:
+    using Clock = std::chrono::steady_clock;
+
+    Server(Session& session, Session::Sink record);
+    ~Server();
+    Server(const Server&) = delete;
+    Server& operator=(const Server&) = delete;
+
+    // Binds and listens; false with a reason on failure.
+    bool listen(const std::string& address, int port, std::string& error);
+    int port() const { return port_; }
+    std::string address() const { return address_; }
+
+    // Serves until SIGINT/SIGTERM or until max_seconds (0: no limit) have passed.
+    void run(int max_seconds);
+
+  private:
+    struct Pending {
+        Bytes bytes;
+        std::size_t sent = 0;
+        Clock::time_point due;
+        bool close_after = false;
+    };
+
+    bool wait(Clock::time_point deadline);
+    void accept_client();
+    void read_client();
+    void write_client();
+    void queue(std::vector<Chunk> chunks);
+    void start_closing();
+    void drop_client(const std::string& reason);
+    int poll_timeout(Clock::time_point deadline) const;
+
+    Session& session_;
+    Session::Sink record_;
+    int listen_fd_ = -1;
+    int client_fd_ = -1;
+    int port_ = 0;
+    std::string address_;
+    std::deque<Pending> out_;
+    bool closing_ = false;  // write side shut after a close fault; waiting for the peer
+    Clock::time_point closing_deadline_;
+    sigset_t wait_mask_{};
+};
+
+}  // namespace sim
