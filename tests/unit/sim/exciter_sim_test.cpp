@@ -1,0 +1,225 @@
+// exciter-sim as a process: over loopback, as a client sees it, and its record.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <fstream>
+
+#include "frames.h"
+#include "support/simprocess.h"
+#include "wire.h"
+
+namespace {
+
+using korvin::test::SimProcess;
+using sim::Bytes;
+using simtest::Wire;
+using ::testing::Contains;
+using ::testing::HasSubstr;
+
+const Bytes kCapture = sim::build_client_frame(0x0001, 0);
+const Bytes kStatusRequest = sim::build_client_frame(0x0002, 0);
+
+// The acknowledgement a client owes for a received packet.
+Bytes ack_of(const Bytes& packet) {
+    Bytes ack(packet.begin(), packet.begin() + 8);
+    ack[2] = 10;
+    ack[3] = 0;
+    ack[5] = static_cast<std::uint8_t>((ack[5] & 0x0F) | 0x80);
+    ack.push_back(sim::checksum(ack));
+    ack.push_back(0x96);
+    return ack;
+}
+
+bool well_formed(const Bytes& frame) {
+    const std::size_t n = frame.size();
+    return n >= 10 && frame[0] == 0x80 && frame[1] == 0x46 && sim::read_u16(frame, 2) == n &&
+           frame[n - 2] == sim::checksum(std::span(frame).first(n - 2)) && frame[n - 1] == 0x96;
+}
+
+double rms_of_capture(const Bytes& capture) {
+    double sum = 0;
+    for (std::size_t i = 0; i + 1 < capture.size(); i += 2) {
+        const double v = static_cast<std::int16_t>(capture[i] | capture[i + 1] << 8);
+        sum += v * v;
+    }
+    return std::sqrt(sum / static_cast<double>(capture.size() / 2));
+}
+
+std::size_t count_prefix(const std::vector<std::string>& lines, const std::string& prefix) {
+    return static_cast<std::size_t>(std::count_if(
+        lines.begin(), lines.end(), [&](const std::string& l) { return l.starts_with(prefix); }));
+}
+
+TEST(ExciterSim, FullCaptureAndStatusExchange) {
+    SimProcess sim({"--status", "00476867"});
+    ASSERT_TRUE(sim.started());
+    Wire wire(sim.port());
+    ASSERT_TRUE(wire.ok());
+
+    ASSERT_TRUE(wire.send(kCapture));
+    Bytes capture;
+    std::vector<Bytes> acks;
+    for (int n = 1; n <= 32; ++n) {
+        const auto pkt = wire.read(sim::kLongPacketSize);
+        ASSERT_TRUE(pkt) << "packet " << n;
+        ASSERT_TRUE(well_formed(*pkt));
+        EXPECT_EQ(sim::hex(std::span(*pkt).subspan(4, 4)),
+                  sim::hex(Bytes{1, 0, 32, Bytes::value_type(n)}));
+        EXPECT_EQ(sim::hex(std::span(*pkt).subspan(1032, 4)), "00 47 68 67");
+        capture.insert(capture.end(), pkt->begin() + 8, pkt->begin() + 1032);
+        acks.push_back(ack_of(*pkt));
+        ASSERT_TRUE(wire.send(acks.back()));
+    }
+    const double rms = rms_of_capture(capture) / 32767.0;
+    EXPECT_GT(rms, 0.15) << "default level is 0.3 of full scale";
+    EXPECT_LT(rms, 0.6);
+
+    ASSERT_TRUE(wire.send(kStatusRequest));
+    const auto status = wire.read(sim::kStatusFrameSize);
+    ASSERT_TRUE(status);
+    EXPECT_TRUE(well_formed(*status));
+    EXPECT_EQ(sim::hex(std::span(*status).first(12)), "80 46 0E 00 02 00 00 00 00 47 68 67");
+
+    ASSERT_TRUE(sim.wait_for_prefix("TX 14 ", 5000));
+    const auto lines = sim.lines();
+    EXPECT_THAT(lines, Contains("RX 10 80 46 0A 00 01 00 00 00 D1 96"));
+    EXPECT_THAT(lines, Contains("RX 10 80 46 0A 00 01 80 20 03 74 96"));
+    for (const Bytes& ack : acks) EXPECT_THAT(lines, Contains("RX 10 " + sim::hex(ack)));
+    EXPECT_EQ(count_prefix(lines, "TX 1038 fn=0001 count=32 no="), 32u);
+    EXPECT_THAT(lines, Contains(HasSubstr("TX 1038 fn=0001 count=32 no=32 ")));
+    EXPECT_THAT(lines, Contains("DONE capture=1"));
+    EXPECT_THAT(lines, Contains("TX 14 " + sim::hex(*status)));
+}
+
+TEST(ExciterSim, TakesClientsOneAfterAnotherAndJoinsSplitInput) {
+    SimProcess sim({"--packets", "2", "--short-packets"});
+    ASSERT_TRUE(sim.started());
+    {
+        Wire first(sim.port());
+        ASSERT_TRUE(first.send(Bytes(kCapture.begin(), kCapture.begin() + 3)));
+        ASSERT_TRUE(sim.wait_for_prefix("CONNECT ", 5000));
+        ASSERT_TRUE(first.send(Bytes(kCapture.begin() + 3, kCapture.end())));
+        const auto pkt = first.read(sim::kShortPacketSize);
+        ASSERT_TRUE(pkt);
+        EXPECT_EQ((*pkt)[6], 2);
+    }  // leaves mid-capture
+    Wire second(sim.port());
+    Bytes two_requests = kStatusRequest;
+    two_requests.insert(two_requests.end(), kStatusRequest.begin(), kStatusRequest.end());
+    ASSERT_TRUE(second.send(two_requests));
+    const auto replies = second.read(2 * sim::kStatusFrameSize);
+    ASSERT_TRUE(replies);
+    EXPECT_TRUE(well_formed(Bytes(replies->begin(), replies->begin() + 14)));
+
+    const auto lines = sim.lines();
+    EXPECT_EQ(count_prefix(lines, "CONNECT 127.0.0.1:"), 2u);
+    EXPECT_THAT(lines, Contains("DISCONNECT peer closed"));
+    EXPECT_EQ(count_prefix(lines, "RX 10 80 46 0A 00 02 00 00 00 D2 96"), 2u);
+}
+
+TEST(ExciterSim, CorruptedSplitAndGarbageRepliesOnTheWire) {
+    SimProcess sim({"--split", "1", "--bad-sum", "2", "--garbage", "3", "--garbage-bytes", "50"});
+    ASSERT_TRUE(sim.started());
+    Wire wire(sim.port());
+    ASSERT_TRUE(wire.send(kCapture));
+    const auto first = wire.read(sim::kLongPacketSize);
+    ASSERT_TRUE(first);
+    EXPECT_TRUE(well_formed(*first)) << "a split frame arrives whole";
+    ASSERT_TRUE(wire.send(ack_of(*first)));
+    const auto second = wire.read(sim::kLongPacketSize);
+    ASSERT_TRUE(second);
+    EXPECT_EQ((*second)[7], 2);
+    EXPECT_EQ((*second)[1036], std::uint8_t(sim::checksum(std::span(*second).first(1036)) + 1));
+    ASSERT_TRUE(wire.send(ack_of(*second)));
+    const auto noise = wire.read(50);
+    ASSERT_TRUE(noise);
+    EXPECT_EQ((*noise)[0], 0xA5);
+    ASSERT_TRUE(sim.wait_for_prefix("FAULT garbage reply=3 bytes=50", 5000));
+}
+
+TEST(ExciterSim, ClosesMidCaptureAndSilentModeNeverReplies) {
+    SimProcess closing({"--close-after", "2"});
+    ASSERT_TRUE(closing.started());
+    Wire wire(closing.port());
+    ASSERT_TRUE(wire.send(kCapture));
+    const auto first = wire.read(sim::kLongPacketSize);
+    ASSERT_TRUE(first);
+    ASSERT_TRUE(wire.send(ack_of(*first)));
+    const auto rest = wire.read_to_end();
+    ASSERT_TRUE(rest) << "the exciter ends the stream";
+    EXPECT_EQ(rest->size(), sim::kLongPacketSize) << "packet 2, then the end";
+    ASSERT_TRUE(closing.wait_for_prefix("FAULT close after=2", 5000));
+
+    SimProcess silent({"--silent"});
+    ASSERT_TRUE(silent.started());
+    Wire quiet(silent.port());
+    ASSERT_TRUE(quiet.send(kCapture));
+    ASSERT_TRUE(quiet.send(kStatusRequest));
+    ASSERT_TRUE(silent.wait_for_prefix("FAULT silent reply=2", 5000));
+    quiet.shut_write();
+    const auto nothing = quiet.read_to_end();
+    ASSERT_TRUE(nothing);
+    EXPECT_TRUE(nothing->empty());
+}
+
+TEST(ExciterSim, EndsBySignalOrTimeLimitAndRejectsBadOptions) {
+    SimProcess sim;
+    ASSERT_TRUE(sim.started());
+    const int status = sim.stop();
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_THAT(sim.lines(), Contains("STOP signal=15"));
+
+    SimProcess limited({"--max-seconds", "1"});
+    ASSERT_TRUE(limited.started());
+    const auto ended = limited.wait_exit(30000);
+    ASSERT_TRUE(ended);
+    EXPECT_TRUE(WIFEXITED(*ended) && WEXITSTATUS(*ended) == 0);
+    EXPECT_EQ(limited.lines().back(), "STOP max-seconds");
+
+    SimProcess bad({"--packets", "40"});
+    EXPECT_FALSE(bad.started());
+    const auto failed = bad.wait_exit(30000);
+    ASSERT_TRUE(failed);
+    EXPECT_TRUE(WIFEXITED(*failed) && WEXITSTATUS(*failed) == 2);
+}
+
+TEST(ExciterSim, RecordsToAFileWhenAsked) {
+    const std::string path =
+        ::testing::TempDir() + "exciter-sim-record-" + std::to_string(::getpid()) + ".txt";
+    {
+        SimProcess sim({"--record", path});
+        ASSERT_TRUE(sim.started());
+        Wire wire(sim.port());
+        ASSERT_TRUE(wire.send(kStatusRequest));
+        ASSERT_TRUE(wire.read(sim::kStatusFrameSize));
+        sim.stop();
+        EXPECT_EQ(sim.lines().size(), 1u) << "only the listening line on stdout";
+    }
+    std::ifstream file(path);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(file, line);) lines.push_back(line);
+    std::remove(path.c_str());
+    EXPECT_THAT(lines, Contains("RX 10 80 46 0A 00 02 00 00 00 D2 96"));
+    EXPECT_THAT(lines, Contains(HasSubstr("TX 14 80 46 0E 00 02 00 00 00 ")));
+    EXPECT_EQ(lines.back(), "STOP signal=15");
+}
+
+TEST(ExciterSim, HelpDescribesEveryOption) {
+    SimProcess help({"--help"});
+    ASSERT_TRUE(help.wait_exit(30000));
+    std::string text;
+    for (const auto& line : help.lines()) text += line + "\n";
+    for (const char* option :
+         {"--bind",          "--port",          "--max-seconds", "--record",    "--snr",
+          "--tilt",          "--ripple",        "--gd-ripple",   "--nonlinear", "--carrier-offset",
+          "--phase",         "--timing",        "--level",       "--seed",      "--packets",
+          "--short-packets", "--status",        "--drop",        "--bad-sum",   "--bad-tail",
+          "--bad-length",    "--skip",          "--repeat",      "--split",     "--split-gap",
+          "--garbage",       "--garbage-bytes", "--delay",       "--delay-on",  "--close-after",
+          "--silent"}) {
+        EXPECT_THAT(text, HasSubstr(std::string("  ") + option + " ")) << option;
+    }
+}
+
+}  // namespace

@@ -1,0 +1,146 @@
+#include "frames.h"
+
+#include <gtest/gtest.h>
+
+#include <numeric>
+
+namespace sim {
+namespace {
+
+Bytes from_hex(const std::string& text) {
+    Bytes out;
+    for (std::size_t i = 0; i + 1 < text.size(); i += 3) {
+        out.push_back(static_cast<std::uint8_t>(std::stoi(text.substr(i, 2), nullptr, 16)));
+    }
+    return out;
+}
+
+const Bytes kCaptureRequest = from_hex("80 46 0A 00 01 00 00 00 D1 96");
+const Bytes kStatusRequest = from_hex("80 46 0A 00 02 00 00 00 D2 96");
+const Bytes kAck3of32 = from_hex("80 46 0A 00 01 80 20 03 74 96");
+
+TEST(SimFrames, ClientFramesMatchTheWireExamples) {
+    EXPECT_EQ(build_client_frame(0x0001, 0), kCaptureRequest);
+    EXPECT_EQ(build_client_frame(0x0002, 0), kStatusRequest);
+    EXPECT_EQ(build_client_frame(0x8001, 0x0320), kAck3of32);  // sum 0x174 wraps to 0x74
+    EXPECT_EQ(hex(kAck3of32), "80 46 0A 00 01 80 20 03 74 96");
+}
+
+TEST(SimFrames, SamplePacketLayout) {
+    Bytes data(kPacketData);
+    std::iota(data.begin(), data.end(), std::uint8_t{7});
+    const StatusBlock status{0x00, 0x47, 0x68, 0x67};
+
+    const Bytes pkt = build_packet(2, 1, data, status, false);
+    ASSERT_EQ(pkt.size(), kLongPacketSize);
+    EXPECT_EQ(hex(std::span(pkt).first(8)), "80 46 0E 04 01 00 02 01");
+    EXPECT_TRUE(std::equal(data.begin(), data.end(), pkt.begin() + 8));
+    EXPECT_EQ(hex(std::span(pkt).subspan(1032, 4)), "00 47 68 67");
+    EXPECT_EQ(pkt[1036], checksum(std::span(pkt).first(1036)));
+    EXPECT_EQ(pkt[1037], kFrameTail);
+
+    const Bytes short_pkt = build_packet(32, 32, data, status, true);
+    ASSERT_EQ(short_pkt.size(), kShortPacketSize);
+    EXPECT_EQ(hex(std::span(short_pkt).first(8)), "80 46 0A 04 01 00 20 20");
+    EXPECT_EQ(short_pkt[1032], checksum(std::span(short_pkt).first(1032)));
+    EXPECT_EQ(short_pkt[1033], kFrameTail);
+}
+
+TEST(SimFrames, StatusFrameLayout) {
+    const Bytes frame = build_status_frame({0x00, 0x47, 0x68, 0x67});
+    ASSERT_EQ(frame.size(), kStatusFrameSize);
+    EXPECT_EQ(hex(std::span(frame).first(12)), "80 46 0E 00 02 00 00 00 00 47 68 67");
+    EXPECT_EQ(frame[12], checksum(std::span(frame).first(12)));
+    EXPECT_EQ(frame[13], kFrameTail);
+}
+
+TEST(SimFrames, ClassifiesClientFrames) {
+    using Kind = ClientFrame::Kind;
+    const auto kind = [](const Bytes& b) {
+        return classify(
+            std::span<const std::uint8_t, kClientFrameSize>(b.data(), kClientFrameSize));
+    };
+    EXPECT_EQ(kind(kCaptureRequest).kind, Kind::capture_request);
+    EXPECT_EQ(kind(kStatusRequest).kind, Kind::status_request);
+    const ClientFrame ack = kind(kAck3of32);
+    EXPECT_EQ(ack.kind, Kind::ack);
+    EXPECT_EQ(ack.count, 32);
+    EXPECT_EQ(ack.number, 3);
+    EXPECT_EQ(kind(build_client_frame(0x8002, 0)).kind, Kind::unknown);
+    EXPECT_EQ(kind(build_client_frame(0x0003, 0)).kind, Kind::unknown);
+}
+
+struct Drained {
+    std::vector<Bytes> frames;
+    std::vector<std::string> rejects;
+};
+
+Drained drain(FrameReader& reader) {
+    Drained out;
+    FrameReader::Item item;
+    while (reader.next(item)) {
+        if (item.ok) {
+            out.frames.push_back(item.bytes);
+        } else {
+            out.rejects.push_back(item.reason + ":" + hex(item.bytes));
+        }
+    }
+    return out;
+}
+
+TEST(SimFrameReader, JoinsSplitAndSeparatesCoalescedFrames) {
+    FrameReader reader;
+    Bytes stream = kCaptureRequest;
+    stream.insert(stream.end(), kAck3of32.begin(), kAck3of32.end());
+    stream.insert(stream.end(), kStatusRequest.begin(), kStatusRequest.end());
+
+    std::vector<Bytes> frames;
+    for (std::uint8_t b : stream) {  // one byte at a time
+        reader.feed(std::span(&b, 1));
+        auto got = drain(reader);
+        EXPECT_TRUE(got.rejects.empty());
+        frames.insert(frames.end(), got.frames.begin(), got.frames.end());
+    }
+    EXPECT_EQ(frames, (std::vector<Bytes>{kCaptureRequest, kAck3of32, kStatusRequest}));
+
+    reader.feed(stream);  // all at once
+    EXPECT_EQ(drain(reader).frames.size(), 3u);
+    EXPECT_EQ(reader.pending(), 0u);
+}
+
+TEST(SimFrameReader, RejectsMalformedInputAndResynchronises) {
+    FrameReader reader;
+    Bytes bad_sum = kCaptureRequest;
+    bad_sum[8] = 0xD2;
+    Bytes bad_tail = kCaptureRequest;
+    bad_tail[9] = 0x95;
+    const Bytes bad_length = from_hex("80 46 0B 00 01 00 00 00 D2 96");
+    const Bytes bad_header = from_hex("80 47");
+    const Bytes junk = from_hex("00 11 22");
+    for (const Bytes* part :
+         std::vector<const Bytes*>{&junk, &bad_sum, &bad_header, &kStatusRequest, &bad_tail,
+                                   &bad_length, &kCaptureRequest}) {
+        reader.feed(*part);
+    }
+    const Drained got = drain(reader);
+    EXPECT_EQ(got.frames, (std::vector<Bytes>{kStatusRequest, kCaptureRequest}));
+    EXPECT_EQ(got.rejects, (std::vector<std::string>{
+                               "id:00 11 22",
+                               "sum:80 46 0A 00 01 00 00 00 D2 96",
+                               "header:80 47",
+                               "tail:80 46 0A 00 01 00 00 00 D1 95",
+                               "length:80 46 0B 00 01 00 00 00 D2 96",
+                           }));
+}
+
+TEST(SimFrameReader, WaitsForTheRestOfAFrame) {
+    FrameReader reader;
+    reader.feed(std::span(kAck3of32).first(9));
+    EXPECT_TRUE(drain(reader).frames.empty());
+    EXPECT_EQ(reader.pending(), 9u);
+    reader.feed(std::span(kAck3of32).subspan(9));
+    EXPECT_EQ(drain(reader).frames, std::vector<Bytes>{kAck3of32});
+}
+
+}  // namespace
+}  // namespace sim
