@@ -184,42 +184,4 @@ TEST(ExciterSim, EndsBySignalOrTimeLimitAndRejectsBadOptions) {
     EXPECT_TRUE(WIFEXITED(*failed) && WEXITSTATUS(*failed) == 2);
 }
 
-TEST(ExciterSim, RecordsToAFileWhenAsked) {
-    const std::string path =
-        ::testing::TempDir() + "exciter-sim-record-" + std::to_string(::getpid()) + ".txt";
-    {
-        SimProcess sim({"--record", path});
-        ASSERT_TRUE(sim.started());
-        Wire wire(sim.port());
-        ASSERT_TRUE(wire.send(kStatusRequest));
-        ASSERT_TRUE(wire.read(sim::kStatusFrameSize));
-        sim.stop();
-        EXPECT_EQ(sim.lines().size(), 1u) << "only the listening line on stdout";
-    }
-    std::ifstream file(path);
-    std::vector<std::string> lines;
-    for (std::string line; std::getline(file, line);) lines.push_back(line);
-    std::remove(path.c_str());
-    EXPECT_THAT(lines, Contains("RX 10 80 46 0A 00 02 00 00 00 D2 96"));
-    EXPECT_THAT(lines, Contains(HasSubstr("TX 14 80 46 0E 00 02 00 00 00 ")));
-    EXPECT_EQ(lines.back(), "STOP signal=15");
-}
-
-TEST(ExciterSim, HelpDescribesEveryOption) {
-    SimProcess help({"--help"});
-    ASSERT_TRUE(help.wait_exit(30000));
-    std::string text;
-    for (const auto& line : help.lines()) text += line + "\n";
-    for (const char* option :
-         {"--bind",          "--port",          "--max-seconds", "--record",    "--snr",
-          "--tilt",          "--ripple",        "--gd-ripple",   "--nonlinear", "--carrier-offset",
-          "--phase",         "--timing",        "--level",       "--seed",      "--packets",
-          "--short-packets", "--status",        "--drop",        "--bad-sum",   "--bad-tail",
-          "--bad-length",    "--skip",          "--repeat",      "--split",     "--split-gap",
-          "--garbage",       "--garbage-bytes", "--delay",       "--delay-on",  "--close-after",
-          "--silent"}) {
-        EXPECT_THAT(text, HasSubstr(std::string("  ") + option + " ")) << option;
-    }
-}
-
 }  // namespace

@@ -54,22 +54,6 @@ TEST(SimFrames, StatusFrameLayout) {
     EXPECT_EQ(frame[13], kFrameTail);
 }
 
-TEST(SimFrames, ClassifiesClientFrames) {
-    using Kind = ClientFrame::Kind;
-    const auto kind = [](const Bytes& b) {
-        return classify(
-            std::span<const std::uint8_t, kClientFrameSize>(b.data(), kClientFrameSize));
-    };
-    EXPECT_EQ(kind(kCaptureRequest).kind, Kind::capture_request);
-    EXPECT_EQ(kind(kStatusRequest).kind, Kind::status_request);
-    const ClientFrame ack = kind(kAck3of32);
-    EXPECT_EQ(ack.kind, Kind::ack);
-    EXPECT_EQ(ack.count, 32);
-    EXPECT_EQ(ack.number, 3);
-    EXPECT_EQ(kind(build_client_frame(0x8002, 0)).kind, Kind::unknown);
-    EXPECT_EQ(kind(build_client_frame(0x0003, 0)).kind, Kind::unknown);
-}
-
 struct Drained {
     std::vector<Bytes> frames;
     std::vector<std::string> rejects;
@@ -131,15 +115,6 @@ TEST(SimFrameReader, RejectsMalformedInputAndResynchronises) {
                                "tail:80 46 0A 00 01 00 00 00 D1 95",
                                "length:80 46 0B 00 01 00 00 00 D2 96",
                            }));
-}
-
-TEST(SimFrameReader, WaitsForTheRestOfAFrame) {
-    FrameReader reader;
-    reader.feed(std::span(kAck3of32).first(9));
-    EXPECT_TRUE(drain(reader).frames.empty());
-    EXPECT_EQ(reader.pending(), 9u);
-    reader.feed(std::span(kAck3of32).subspan(9));
-    EXPECT_EQ(drain(reader).frames, std::vector<Bytes>{kAck3of32});
 }
 
 }  // namespace
