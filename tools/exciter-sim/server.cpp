@@ -51,7 +51,7 @@ constexpr auto kCloseLinger = std::chrono::seconds(2);
 }  // namespace
 
 Server::Server(Session& session, Session::Sink record)
-    : session_(session), record_(std::move(record)) {}
+    : session_(session), record_(std::move(record)), wait_mask_(arm_stop_signals()) {}
 
 Server::~Server() {
     if (client_fd_ >= 0) ::close(client_fd_);
@@ -83,7 +83,6 @@ bool Server::listen(const std::string& address, int port, std::string& error) {
 }
 
 void Server::run(int max_seconds) {
-    wait_mask_ = arm_stop_signals();
     const auto deadline = max_seconds > 0 ? Clock::now() + std::chrono::seconds(max_seconds)
                                           : Clock::time_point::max();
     while (wait(deadline)) {

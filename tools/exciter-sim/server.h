@@ -16,6 +16,8 @@ class Server {
   public:
     using Clock = std::chrono::steady_clock;
 
+    // Takes over SIGINT and SIGTERM from here on, so that a stop request arriving before
+    // run() is not lost.
     Server(Session& session, Session::Sink record);
     ~Server();
     Server(const Server&) = delete;
@@ -48,6 +50,7 @@ class Server {
 
     Session& session_;
     Session::Sink record_;
+    sigset_t wait_mask_;  // signal mask while waiting: stop signals let through
     int listen_fd_ = -1;
     int client_fd_ = -1;
     int port_ = 0;
@@ -55,7 +58,6 @@ class Server {
     std::deque<Pending> out_;
     bool closing_ = false;  // write side shut after a close fault; waiting for the peer
     Clock::time_point closing_deadline_;
-    sigset_t wait_mask_{};
 };
 
 }  // namespace sim
