@@ -14,22 +14,22 @@ constexpr double kRollOff = 0.1152;
 constexpr std::size_t kCaptureSamples = 8192;
 
 struct Impairments {
-    double snr_db = 60.0;             // in-channel AWGN, data power over noise power
-    double tilt_db = 0.0;             // linear amplitude slope, peak-to-peak over +-3 MHz
-    double ripple_db = 0.0;           // sinusoidal amplitude ripple, peak-to-peak
-    double ripple_cycles = 3.0;       // ripple periods across the 6 MHz channel
-    double gd_ripple_ns = 0.0;        // sinusoidal group-delay ripple, peak-to-peak
-    double gd_ripple_cycles = 3.0;    // ripple periods across the 6 MHz channel
-    double nonlinearity = 0.0;        // third-order coefficient; raises the shoulders
-    double carrier_offset_hz = 0.0;   // frequency error of the capture's centre
-    double carrier_phase = 0.0;       // radians
-    double timing_offset = 0.0;       // fraction of a symbol, 0..1
-    double level = 0.3;               // RMS of the output relative to full scale (32767)
+    double snr_db = 60.0;            // in-channel AWGN, data power over noise power
+    double tilt_db = 0.0;            // linear amplitude slope, peak-to-peak over +-3 MHz
+    double ripple_db = 0.0;          // sinusoidal amplitude ripple, peak-to-peak
+    double ripple_cycles = 3.0;      // ripple periods across the 6 MHz channel
+    double gd_ripple_ns = 0.0;       // sinusoidal group-delay ripple, peak-to-peak
+    double gd_ripple_cycles = 3.0;   // ripple periods across the 6 MHz channel
+    double nonlinearity = 0.0;       // third-order coefficient; raises the shoulders
+    double carrier_offset_hz = 0.0;  // frequency error of the capture's centre
+    double carrier_phase = 0.0;      // radians
+    double timing_offset = 0.0;      // fraction of a symbol, 0..1
+    double level = 0.3;              // RMS of the output relative to full scale (32767)
 };
 
 // Produces consecutive captures of one continuous signal. Deterministic for a given seed.
 class Generator {
-public:
+  public:
     Generator(std::uint64_t seed, const Impairments& imp);
     ~Generator();
     Generator(const Generator&) = delete;
@@ -49,7 +49,7 @@ public:
 
     const Impairments& impairments() const;
 
-private:
+  private:
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };
