@@ -5,6 +5,10 @@
 //   ASSERT_TRUE(sim.started());
 //   connect to 127.0.0.1:sim.port() ...
 //   auto ack = sim.wait_for_prefix("RX 10 80 46 0A 00 01 80", 5000);
+//
+// The record reaches the test through a pipe, not in step with the socket: a reply can be
+// read before the lines about it arrive. Wait for the last line you need (wait_for) before
+// looking at lines().
 #pragma once
 
 #include <fcntl.h>

@@ -112,6 +112,11 @@ TEST(ExciterSim, TakesClientsOneAfterAnotherAndJoinsSplitInput) {
     ASSERT_TRUE(replies);
     EXPECT_TRUE(well_formed(Bytes(replies->begin(), replies->begin() + 14)));
 
+    // The record comes through a pipe, apart from the socket: wait for its last line.
+    const auto status_reply = [](const std::string& l) { return l.starts_with("TX 14 "); };
+    const auto first_reply = sim.wait_for(status_reply, 5000);
+    ASSERT_TRUE(first_reply);
+    ASSERT_TRUE(sim.wait_for(status_reply, 5000, *first_reply + 1));
     const auto lines = sim.lines();
     EXPECT_EQ(count_prefix(lines, "CONNECT 127.0.0.1:"), 2u);
     EXPECT_THAT(lines, Contains("DISCONNECT peer closed"));
