@@ -1,0 +1,59 @@
+// Least-squares channel estimate: the received capture modelled as a short FIR filter applied
+// to the ideal VSB signal rebuilt from the decided symbols. The filter's length is chosen from
+// the data (Bayesian information criterion): long enough for the channel's echoes, short
+// enough that noise does not swamp the group delay.
+#pragma once
+
+#include <Eigen/Dense>
+#include <complex>
+
+#include "aligned.h"
+#include "fft.h"
+
+namespace monitor {
+
+class ChannelFit {
+  public:
+    static constexpr int kMaxHalf = 20;  // taps -20 .. +20 at most
+    static constexpr int kMaxTaps = 2 * kMaxHalf + 1;
+
+    explicit ChannelFit(const Fft& fft);
+
+    // reference: the ideal signal (time) and its FFT; received: the capture (time).
+    void fit(const CBuffer& reference, const CBuffer& reference_spectrum, const CBuffer& received);
+
+    int half_length() const { return half_; }
+    // Tap m (-kMaxHalf .. kMaxHalf); zero beyond the chosen length.
+    std::complex<double> tap(int m) const { return taps_[std::size_t(m + kMaxHalf)]; }
+    // Mean square of the fit's residual per sample.
+    double residual_power() const { return residual_; }
+    // Power-weighted mean tap position: the filter's delay in samples.
+    double centroid() const;
+
+    // The filter's response on the FFT grid (bin k at bin_hz(k)).
+    void response_on_grid(CBuffer& out, CBuffer& scratch) const;
+    // Response and group delay (samples) at f Hz.
+    std::complex<double> response(double f_hz, double* group_delay) const;
+
+  private:
+    using Matrix =
+        Eigen::Matrix<std::complex<double>, Eigen::Dynamic, Eigen::Dynamic, 0, kMaxTaps, kMaxTaps>;
+    using Vector = Eigen::Matrix<std::complex<double>, Eigen::Dynamic, 1, 0, kMaxTaps, 1>;
+
+    void normal_matrix(const CBuffer& reference, const CBuffer& reference_spectrum);
+    void cross_correlation(const CBuffer& reference_spectrum, const CBuffer& received);
+    void correlate(const CBuffer& masked, const CBuffer& reference_spectrum);
+    void choose_order(double received_energy);
+
+    const Fft& fft_;
+    CBuffer masked_, spectrum_, correlation_;
+    Matrix gram_ = Matrix::Zero(kMaxTaps, kMaxTaps);
+    Vector cross_ = Vector::Zero(kMaxTaps);
+    Vector solution_;
+    Matrix work_;
+    std::complex<double> taps_[kMaxTaps] = {};
+    int half_ = 0;
+    double residual_ = 0;
+};
+
+}  // namespace monitor

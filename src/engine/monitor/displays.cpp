@@ -1,0 +1,102 @@
+#include "displays.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+#include "resultlayout.h"
+#include "vsbmodel.h"
+
+namespace monitor {
+
+namespace rl = resultlayout;
+
+void write_constellation(const double* inphase, const double* quadrature, const LevelFit& levels,
+                         std::uint8_t* results) {
+    const std::size_t first = (kN - rl::kConstellationPoints) / 2;
+    for (std::size_t i = 0; i < rl::kConstellationPoints; ++i) {
+        const std::size_t n = first + i;
+        rl::write(results, rl::kConstellationOffset + 16 * i,
+                  (inphase[n] - levels.offset) / levels.gain);
+        rl::write(results, rl::kConstellationOffset + 16 * i + 8, quadrature[n] / levels.gain);
+    }
+}
+
+EyeWriter::EyeWriter() {
+    // Kaiser-windowed sinc: the signal fills only +-3 of +-5.38 MHz, so 32 taps interpolate
+    // it far below the eye's line width.
+    const double beta = 6.0, norm = std::cyl_bessel_i(0.0, beta);
+    for (int k = 0; k < 11; ++k) {
+        const double frac = k / 11.0;
+        for (int m = 0; m < 2 * kHalf; ++m) {
+            const double x = double(m - kHalf + 1) - frac;
+            const double r = x / kHalf;
+            const double w =
+                std::abs(r) < 1 ? std::cyl_bessel_i(0.0, beta * std::sqrt(1 - r * r)) / norm : 0.0;
+            const double s = x == 0 ? 1.0 : std::sin(std::numbers::pi * x) / (std::numbers::pi * x);
+            taps_[k][m] = s * w;
+        }
+    }
+}
+
+void EyeWriter::write(const CBuffer& z, const LevelFit& levels, std::uint8_t* results) const {
+    const long first = long(kN / 2) - long(rl::kEyeTraces);  // symbol at the trace's t = 0
+    for (std::size_t trace = 0; trace < rl::kEyeTraces; ++trace) {
+        for (std::size_t j = 0; j < rl::kEyePointsPerTrace; ++j) {
+            // Point j lies (j + 6) / 11 symbols after the trace's start symbol.
+            const long eleventh = long(j) + 6;
+            const long whole = first + 2 * long(trace) + eleventh / 11;
+            const int frac = int(eleventh % 11);
+            std::complex<double> v = 0;
+            for (int m = 0; m < 2 * kHalf; ++m)
+                v += z[std::size_t(whole + m - kHalf + 1)] * taps_[frac][m];
+            // Undo the (-j)^n rotation at the fractional time to read the in-phase level.
+            const double t = double(whole) + frac / 11.0;
+            const double inphase =
+                (v * std::polar(1.0, std::numbers::pi / 2 * std::fmod(t, 4.0))).real();
+            const double level = (inphase - kPilotLevel - levels.offset) / levels.gain;
+            rl::write(results, rl::kEyeOffset + 8 * (rl::kEyePointsPerTrace * trace + j), level);
+        }
+    }
+}
+
+namespace {
+
+// Frequency (MHz) and value of the maximum and minimum, and the peak-to-peak.
+void write_figures(const double* curve, std::size_t offset, std::uint8_t* results) {
+    const auto [lo, hi] = std::minmax_element(curve, curve + rl::kResponsePoints);
+    rl::write(results, offset, rl::response_x(std::size_t(hi - curve)));
+    rl::write(results, offset + 8, *hi);
+    rl::write(results, offset + 16, rl::response_x(std::size_t(lo - curve)));
+    rl::write(results, offset + 24, *lo);
+    rl::write(results, offset + 32, *hi - *lo);
+}
+
+void remove_mean(double* curve) {
+    double mean = 0;
+    for (std::size_t i = 0; i < rl::kResponsePoints; ++i) mean += curve[i];
+    mean /= double(rl::kResponsePoints);
+    for (std::size_t i = 0; i < rl::kResponsePoints; ++i) curve[i] -= mean;
+}
+
+}  // namespace
+
+void write_response(const ChannelFit& channel, std::uint8_t* results) {
+    double amplitude[rl::kResponsePoints], delay[rl::kResponsePoints];
+    for (std::size_t i = 0; i < rl::kResponsePoints; ++i) {
+        double gd = 0;
+        const auto h = channel.response(rl::response_x(i) * 1e6, &gd);
+        amplitude[i] = 10 * std::log10(std::max(std::norm(h), 1e-30));
+        delay[i] = std::clamp(gd, -1e3, 1e3) * 1e9 / kFs;
+    }
+    remove_mean(amplitude);
+    remove_mean(delay);
+    for (std::size_t i = 0; i < rl::kResponsePoints; ++i) {
+        rl::write(results, rl::kFreqErrorOffset + 8 * i, amplitude[i]);
+        rl::write(results, rl::kGroupErrorOffset + 8 * i, delay[i]);
+    }
+    write_figures(amplitude, rl::kFiguresOffset, results);
+    write_figures(delay, rl::kFiguresOffset + 40, results);
+}
+
+}  // namespace monitor

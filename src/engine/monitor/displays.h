@@ -1,0 +1,32 @@
+// The plotted regions of the result block that follow from the equalised signal and the
+// channel estimate: constellation, eye diagram, frequency response and group delay errors
+// with their extreme-value figures.
+#pragma once
+
+#include <cstdint>
+
+#include "aligned.h"
+#include "channelfit.h"
+#include "levelfit.h"
+
+namespace monitor {
+
+// inphase/quadrature: equalised values per symbol (before the level fit is applied).
+void write_constellation(const double* inphase, const double* quadrature, const LevelFit& levels,
+                         std::uint8_t* results);
+
+// equalised: the equalised channel-centred signal at one sample per symbol.
+class EyeWriter {
+  public:
+    EyeWriter();
+    void write(const CBuffer& equalised, const LevelFit& levels, std::uint8_t* results) const;
+
+  private:
+    static constexpr int kHalf = 16;  // interpolator taps each side
+    double taps_[11][2 * kHalf];      // per eleventh of a symbol
+};
+
+// The channel estimate's deviation from flat amplitude and constant delay, mean removed.
+void write_response(const ChannelFit& channel, std::uint8_t* results);
+
+}  // namespace monitor
