@@ -1,0 +1,204 @@
+// The engine measured against known impairments from the signal generator.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+
+#include "engine_fixture.h"
+
+namespace {
+
+using enginetest::Result;
+namespace rl = resultlayout;
+
+vsb::Impairments at_snr(double snr_db) {
+    vsb::Impairments imp;
+    imp.snr_db = snr_db;
+    return imp;
+}
+
+// The ten figures are the extremes of the two curves, at the frequencies where they occur.
+void expect_figures_match_curves(const Result& r) {
+    for (const bool group : {false, true}) {
+        const std::size_t base = group ? rl::GroupMaxFreq : rl::FreqMaxFreq;
+        std::size_t hi = 0, lo = 0;
+        auto at = [&](std::size_t i) {
+            return group ? rl::group_error(r.data(), i) : rl::freq_error(r.data(), i);
+        };
+        for (std::size_t i = 1; i < rl::kResponsePoints; ++i) {
+            if (at(i) > at(hi)) hi = i;
+            if (at(i) < at(lo)) lo = i;
+        }
+        auto fig = [&](std::size_t k) { return rl::figure(r.data(), rl::Figure(base + k)); };
+        EXPECT_DOUBLE_EQ(fig(0), rl::response_x(hi));
+        EXPECT_DOUBLE_EQ(fig(1), at(hi));
+        EXPECT_DOUBLE_EQ(fig(2), rl::response_x(lo));
+        EXPECT_DOUBLE_EQ(fig(3), at(lo));
+        EXPECT_DOUBLE_EQ(fig(4), at(hi) - at(lo));
+    }
+}
+
+// --- Demodulation: carrier, timing and level do not matter at 30 dB -----------------------
+
+struct Reception {
+    std::string name;
+    double phase, offset_hz, timing, level;
+};
+
+class Demodulation : public testing::TestWithParam<Reception> {};
+
+TEST_P(Demodulation, LevelsSitOnTheGridAndMerMatchesTheNoise) {
+    const auto& p = GetParam();
+    auto imp = at_snr(30);
+    imp.carrier_phase = p.phase;
+    imp.carrier_offset_hz = p.offset_hz;
+    imp.timing_offset = p.timing;
+    imp.level = p.level;
+    const Result r = enginetest::measure(imp);
+    ASSERT_EQ(r.status, 0);
+    const auto means = enginetest::level_means(r);
+    for (int l = 0; l < 8; ++l) EXPECT_NEAR(means[l], 2 * l - 7, 0.05) << "level " << 2 * l - 7;
+    EXPECT_NEAR(r.diagnostic(rl::MerDb), 30.0, 0.5);
+    EXPECT_NEAR(r.diagnostic(rl::CarrierOffsetHz), p.offset_hz, 5.0);
+    expect_figures_match_curves(r);
+}
+
+// Level is the RMS relative to full scale: 0.35 puts the 8-VSB peaks at about 90 % of it.
+INSTANTIATE_TEST_SUITE_P(Engine, Demodulation,
+                         testing::Values(Reception{"Nominal", 0.0, 0.0, 0.0, 0.3},
+                                         Reception{"QuarterTurnHalfSymbol", 1.57, 0.0, 0.5, 0.3},
+                                         Reception{"Plus50kHzWeak", 2.5, 50e3, 0.27, 0.05},
+                                         Reception{"Minus50kHzStrong", -2.0, -50e3, 0.81, 0.35}),
+                         [](const auto& info) { return info.param.name; });
+
+// --- MER follows the injected noise --------------------------------------------------------
+
+class MerTracking : public testing::TestWithParam<double> {};
+
+TEST_P(MerTracking, WithinHalfADecibel) {
+    auto imp = at_snr(GetParam());
+    imp.timing_offset = 0.4;
+    imp.carrier_phase = 0.7;
+    const Result r = enginetest::measure(imp, 3);
+    ASSERT_EQ(r.status, 0);
+    EXPECT_NEAR(r.diagnostic(rl::MerDb), GetParam(), 0.5);
+}
+
+INSTANTIATE_TEST_SUITE_P(Engine, MerTracking, testing::Values(15.0, 20.0, 25.0, 35.0),
+                         [](const auto& info) { return std::to_string(int(info.param)) + "dB"; });
+
+// --- Frequency response and group delay from the channel estimate -------------------------
+
+struct Channel {
+    std::string name;
+    double tilt_db, ripple_db, ripple_cycles, gd_ns, gd_cycles;
+};
+
+class ChannelResponse : public testing::TestWithParam<Channel> {};
+
+TEST_P(ChannelResponse, RecoversTheInjectedCurves) {
+    const auto& p = GetParam();
+    auto imp = at_snr(30);
+    imp.tilt_db = p.tilt_db;
+    imp.ripple_db = p.ripple_db;
+    imp.ripple_cycles = p.ripple_cycles;
+    imp.gd_ripple_ns = p.gd_ns;
+    imp.gd_ripple_cycles = p.gd_cycles;
+    imp.timing_offset = 0.35;
+    imp.carrier_offset_hz = 12e3;
+    const Result r = enginetest::measure(imp, 5);
+    ASSERT_EQ(r.status, 0);
+    EXPECT_LT(enginetest::response_rms_error(r, imp, false), 0.05);
+    EXPECT_LT(enginetest::response_rms_error(r, imp, true), 2.0);
+    expect_figures_match_curves(r);
+}
+
+INSTANTIATE_TEST_SUITE_P(Engine, ChannelResponse,
+                         testing::Values(Channel{"Flat", 0, 0, 3, 0, 3},
+                                         Channel{"Tilt1dB", 1.0, 0, 3, 0, 3},
+                                         Channel{"Ripple1dB", 0, 1.0, 3, 0, 3},
+                                         Channel{"Delay100ns", 0, 0, 3, 100, 3},
+                                         Channel{"AllTogether", -0.6, 0.8, 2, 100, 4}),
+                         [](const auto& info) { return info.param.name; });
+
+// --- Spectrum: in-band level, emission mask, shoulders ------------------------------------
+
+double in_band_mean(const Result& r) {
+    double sum = 0;
+    int n = 0;
+    for (std::size_t i = 0; i < rl::kSpectrumPoints; ++i) {
+        if (std::abs(rl::spectrum_x(i)) > 2.2) continue;
+        sum += rl::spectrum(r.data(), i);
+        ++n;
+    }
+    return sum / n;
+}
+
+TEST(EngineSpectrum, CleanExciterReadsFlatInBandAndPassesTheMask) {
+    for (const double offset : {0.0, 45e3}) {
+        auto imp = at_snr(35);
+        imp.carrier_offset_hz = offset;  // the spectrum is centred on the pilot, not the capture
+        const Result r = enginetest::measure(imp, 11);
+        ASSERT_EQ(r.status, 0);
+        EXPECT_NEAR(in_band_mean(r), -10.6, 0.3) << offset;
+        EXPECT_LT(enginetest::worst_mask_margin(r), -6.0) << offset;
+        // Every in-band point within a few dB of the flat level (no spurs, no smearing).
+        for (std::size_t i = 0; i < rl::kSpectrumPoints; ++i) {
+            if (std::abs(rl::spectrum_x(i)) > 2.2) continue;
+            ASSERT_NEAR(rl::spectrum(r.data(), i), -10.6, 2.0) << rl::spectrum_x(i);
+        }
+    }
+}
+
+TEST(EngineSpectrum, NonLinearShouldersFailTheMaskAndMatchTheReference) {
+    auto imp = at_snr(35);
+    imp.nonlinearity = 0.03;
+    vsb::Generator generator(13, imp);
+    constexpr int kCaptures = 4;
+    std::vector<double> mean(rl::kSpectrumPoints, 0.0);
+    for (int c = 0; c < kCaptures; ++c) {
+        const Result r = enginetest::run_engine(enginetest::sample_block(generator));
+        ASSERT_EQ(r.status, 0);
+        EXPECT_GT(enginetest::worst_mask_margin(r), 1.0);
+        for (std::size_t i = 0; i < rl::kSpectrumPoints; ++i)
+            mean[i] += rl::spectrum(r.data(), i) / kCaptures;
+    }
+    // A capture is 0.76 ms long: one capture's shoulder wanders by a few tenths of a dB as a
+    // whole, so the comparison point by point uses the average of a few captures.
+    int compared = 0;
+    for (std::size_t i = 0; i < rl::kSpectrumPoints; ++i) {
+        const double f = rl::spectrum_x(i);
+        const double reference = generator.reference_psd_db(f * 1e6);
+        if (std::abs(f) < 3.1 || reference < -60) continue;
+        ASSERT_NEAR(mean[i], reference, 1.0) << f << " MHz";
+        ++compared;
+    }
+    EXPECT_GT(compared, 800);
+}
+
+// --- Eye diagram ----------------------------------------------------------------------------
+
+TEST(EngineEye, OpensAtTheSymbolInstantsOnly) {
+    auto imp = at_snr(30);
+    imp.timing_offset = 0.6;
+    const Result r = enginetest::measure(imp, 17);
+    ASSERT_EQ(r.status, 0);
+    auto spread = [&](std::size_t j) {  // RMS distance to the nearest level at point j
+        double sq = 0;
+        for (std::size_t t = 0; t < rl::kEyeTraces; ++t) {
+            const double v = rl::eye(r.data(), t, j);
+            const double level = std::clamp(2 * std::floor(v / 2) + 1, -7.0, 7.0);
+            sq += (v - level) * (v - level);
+        }
+        return std::sqrt(sq / rl::kEyeTraces);
+    };
+    // Points 5 and 16 lie on symbols (t = 1 and 2), point 10 half way between them.
+    EXPECT_LT(spread(5), 0.2);
+    EXPECT_LT(spread(16), 0.2);
+    EXPECT_GT(spread(10), 0.4);
+    // The eye's symbol points are the constellation's levels: both at most +-7 plus noise.
+    for (std::size_t t = 0; t < rl::kEyeTraces; ++t)
+        EXPECT_LT(std::abs(rl::eye(r.data(), t, 5)), 8.0);
+}
+
+}  // namespace

@@ -1,0 +1,127 @@
+// The engine's contract: return codes, and finite results whatever it is fed.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <new>
+#include <random>
+
+#include "dllexport.h"
+#include "engine_fixture.h"
+
+namespace {
+
+using enginetest::Result;
+namespace rl = resultlayout;
+
+std::atomic<long> g_allocations{0};
+
+}  // namespace
+
+// Counts every allocation in the process, the engine library's included.
+void* operator new(std::size_t size) {
+    ++g_allocations;
+    if (void* p = std::malloc(size ? size : 1)) return p;
+    throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
+
+namespace {
+
+std::vector<std::int32_t> block_of(std::int32_t value) {
+    return std::vector<std::int32_t>(rl::kSampleCount, value);
+}
+
+TEST(EngineContract, RefusesNullBuffersAndSilence) {
+    std::vector<std::uint8_t> results(rl::kBlockSize);
+    const auto samples = block_of(100);
+    EXPECT_NE(monitormain(nullptr, results.data(), 2000.0, 0, 0), 0);
+    EXPECT_NE(monitormain(samples.data(), nullptr, 2000.0, 0, 0), 0);
+    // Silence leaves the result block as it was: the windows keep their last plot.
+    std::vector<std::uint8_t> untouched(rl::kBlockSize, 0x5a);
+    const auto zeros = block_of(0);
+    EXPECT_NE(monitormain(zeros.data(), untouched.data(), 2000.0, 0, 0), 0);
+    EXPECT_EQ(untouched, std::vector<std::uint8_t>(rl::kBlockSize, 0x5a));
+}
+
+// Inputs no exciter sends; the engine must still fill every region with finite numbers.
+struct Odd {
+    const char* name;
+    std::vector<std::int32_t> samples;
+};
+
+std::vector<Odd> odd_inputs() {
+    std::vector<Odd> cases;
+    std::mt19937 rng(5);
+    std::uniform_int_distribution<int> uniform(0, 15999);
+    auto noise = block_of(0);
+    for (auto& v : noise) v = 8000 - uniform(rng);  // what the debug mode feeds
+    cases.push_back({"UniformNoise", noise});
+    auto spike = block_of(0);
+    spike[1234] = 32767;
+    cases.push_back({"SingleSpike", spike});
+    cases.push_back({"DcOnly", block_of(-32768)});
+    auto clipped = block_of(0);
+    for (std::size_t i = 0; i < clipped.size(); ++i) clipped[i] = (i / 3) % 2 ? 32767 : -32768;
+    cases.push_back({"FullScaleSquare", clipped});
+    auto huge = block_of(0);
+    for (std::size_t i = 0; i < huge.size(); ++i) huge[i] = i % 2 ? INT32_MAX : INT32_MIN;
+    cases.push_back({"Int32Extremes", huge});
+    auto one_lsb = block_of(0);
+    one_lsb[8192 + 17] = 1;
+    cases.push_back({"OneLsbInSecondHalf", one_lsb});
+    return cases;
+}
+
+TEST(EngineContract, OddInputsGiveFiniteResults) {
+    for (const auto& c : odd_inputs()) {
+        const Result r = enginetest::run_engine(c.samples);
+        EXPECT_EQ(r.status, 0) << c.name;
+        EXPECT_TRUE(enginetest::all_finite(r)) << c.name;
+    }
+}
+
+TEST(EngineContract, ClippedExciterStillDemodulates) {
+    vsb::Impairments imp;
+    imp.snr_db = 30;
+    imp.level = 0.9;  // about a tenth of the samples clip
+    const Result r = enginetest::measure(imp, 21);
+    ASSERT_EQ(r.status, 0);
+    EXPECT_TRUE(enginetest::all_finite(r));
+    const double mer = r.diagnostic(rl::MerDb);
+    EXPECT_GT(mer, 5.0);
+    EXPECT_LT(mer, 29.0);  // the clipping shows as lost MER
+}
+
+TEST(EngineContract, NoAllocationAfterTheFirstCall) {
+    vsb::Impairments imp;
+    imp.snr_db = 25;
+    imp.gd_ripple_ns = 80;
+    vsb::Generator generator(9, imp);
+    const auto first = enginetest::sample_block(generator);
+    const auto second = enginetest::sample_block(generator);
+    std::vector<std::uint8_t> results(rl::kBlockSize);
+    ASSERT_EQ(monitormain(first.data(), results.data(), 2000.0, 0, 0), 0);
+    const long before = g_allocations.load();
+    ASSERT_EQ(monitormain(second.data(), results.data(), 2000.0, 0, 0), 0);
+    EXPECT_EQ(g_allocations.load(), before);
+}
+
+TEST(EngineContract, SameCaptureSameResult) {
+    vsb::Impairments imp;
+    imp.snr_db = 22;
+    imp.carrier_offset_hz = -8e3;
+    vsb::Generator generator(4, imp);
+    const auto samples = enginetest::sample_block(generator);
+    const Result a = enginetest::run_engine(samples);
+    enginetest::run_engine(enginetest::sample_block(generator));  // state must not carry over
+    const Result b = enginetest::run_engine(samples);
+    EXPECT_EQ(a.block, b.block);
+}
+
+}  // namespace

@@ -1,0 +1,43 @@
+// Shared helpers for the engine tests: generator captures in the sample-block layout, the
+// engine run on them, and the checks that several tests read off the result block.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "resultlayout.h"
+#include "vsbsignal.h"
+
+namespace enginetest {
+
+// The next capture of the generator, split the way the client splits a capture.
+std::vector<std::int32_t> sample_block(vsb::Generator& generator);
+
+struct Result {
+    std::int32_t status = -1;
+    std::vector<std::uint8_t> block = std::vector<std::uint8_t>(resultlayout::kBlockSize);
+    const std::uint8_t* data() const { return block.data(); }
+    double diagnostic(resultlayout::Diagnostic d) const {
+        return resultlayout::diagnostic(data(), d);
+    }
+};
+
+Result run_engine(const std::vector<std::int32_t>& samples);
+// Runs the engine on `skip` + 1 consecutive captures and returns the last result.
+Result measure(const vsb::Impairments& imp, std::uint64_t seed = 1, int skip = 0);
+
+// Mean constellation x of the points nearest each level, lowest level first.
+std::vector<double> level_means(const Result& r);
+
+// RMS difference between a measured curve and the injected one over +-2.7 MHz, both with their
+// mean over that range removed. group: the group-delay curve (ns), else amplitude (dB).
+double response_rms_error(const Result& r, const vsb::Impairments& imp, bool group);
+
+// The emission-mask verdict the spectrum window reaches (its test frequencies use 4096 as the
+// divisor), and the worst margin (dB above the limit; negative passes).
+double worst_mask_margin(const Result& r);
+
+// Every plotted region and diagnostic holds finite numbers.
+bool all_finite(const Result& r);
+
+}  // namespace enginetest
