@@ -1,11 +1,9 @@
 // The engine's contract: return codes, and finite results whatever it is fed.
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <cstdlib>
-#include <new>
 #include <random>
 
+#include "allocation_counter.h"
 #include "dllexport.h"
 #include "engine_fixture.h"
 
@@ -13,25 +11,6 @@ namespace {
 
 using enginetest::Result;
 namespace rl = resultlayout;
-
-std::atomic<long> g_allocations{0};
-
-}  // namespace
-
-// Counts every allocation in the process, the engine library's included.
-void* operator new(std::size_t size) {
-    ++g_allocations;
-    if (void* p = std::malloc(size ? size : 1)) return p;
-    throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept {
-    std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-    std::free(p);
-}
-
-namespace {
 
 std::vector<std::int32_t> block_of(std::int32_t value) {
     return std::vector<std::int32_t>(rl::kSampleCount, value);
@@ -107,9 +86,9 @@ TEST(EngineContract, NoAllocationAfterTheFirstCall) {
     const auto second = enginetest::sample_block(generator);
     std::vector<std::uint8_t> results(rl::kBlockSize);
     ASSERT_EQ(monitormain(first.data(), results.data(), 2000.0, 0, 0), 0);
-    const long before = g_allocations.load();
+    const long before = enginetest::allocation_count();
     ASSERT_EQ(monitormain(second.data(), results.data(), 2000.0, 0, 0), 0);
-    EXPECT_EQ(g_allocations.load(), before);
+    EXPECT_EQ(enginetest::allocation_count(), before);
 }
 
 TEST(EngineContract, SameCaptureSameResult) {

@@ -1,0 +1,6 @@
+// Counts every operator new in the test process, the engine library's included.
+#pragma once
+
+namespace enginetest {
+long allocation_count();
+}
