@@ -36,6 +36,7 @@ EyeWriter::EyeWriter() {
             const double s = x == 0 ? 1.0 : std::sin(std::numbers::pi * x) / (std::numbers::pi * x);
             taps_[k][m] = s * w;
         }
+        turn_[k] = std::polar(1.0, std::numbers::pi / 2 * frac);
     }
 }
 
@@ -51,9 +52,8 @@ void EyeWriter::write(const CBuffer& z, const LevelFit& levels, std::uint8_t* re
             for (int m = 0; m < 2 * kHalf; ++m)
                 v += z[std::size_t(whole + m - kHalf + 1)] * taps_[frac][m];
             // Undo the (-j)^n rotation at the fractional time to read the in-phase level.
-            const double t = double(whole) + frac / 11.0;
             const double inphase =
-                (v * std::polar(1.0, std::numbers::pi / 2 * std::fmod(t, 4.0))).real();
+                mul(mul_conj(v, rotation(std::size_t(whole))), turn_[frac]).real();
             const double level = (inphase - kPilotLevel - levels.offset) / levels.gain;
             rl::write(results, rl::kEyeOffset + 8 * (rl::kEyePointsPerTrace * trace + j), level);
         }

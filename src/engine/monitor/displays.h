@@ -24,6 +24,7 @@ class EyeWriter {
   private:
     static constexpr int kHalf = 16;  // interpolator taps each side
     double taps_[11][2 * kHalf];      // per eleventh of a symbol
+    std::complex<double> turn_[11];   // j^(k/11): undoes the rotation between samples
 };
 
 // The channel estimate's deviation from flat amplitude and constant delay, mean removed.

@@ -13,7 +13,7 @@ namespace monitor {
 namespace rl = resultlayout;
 
 namespace {
-constexpr int kIterations = 3;
+constexpr int kIterations = 2;  // decide, fit, refine the carrier; decide again, final fit
 constexpr int kTimingSteps = 4;
 constexpr double kTwoPi = 2 * std::numbers::pi;
 }  // namespace
@@ -48,6 +48,13 @@ bool Receiver::load(const std::int32_t* s) {
     return true;
 }
 
+// The timing's phase ramp over the FFT grid, recomputed only when the timing has moved.
+void Receiver::update_ramp() {
+    if (ramp_tau_ == tau_) return;
+    delay_ramp(tau_, ramp_);
+    ramp_tau_ = tau_;
+}
+
 // Matched filter (advanced by tau), optionally the inverse of the channel estimate, then the
 // (-j)^n rotation undone: inphase_ holds level + pilot, quadrature_ the VSB quadrature.
 void Receiver::equalise(bool with_channel) {
@@ -58,7 +65,7 @@ void Receiver::equalise(bool with_channel) {
             floor += std::norm(channel_grid_[k]) * pulse.amplitude[k];
         floor = 1e-6 * floor / (double(kN) * pulse.rc0) + 1e-300;
     }
-    delay_ramp(tau_, ramp_);
+    update_ramp();
     const double norm = 1 / (pulse.rc0 * kN);
     for (std::size_t k = 0; k < kN; ++k) {
         const double a = pulse.amplitude[k];
@@ -131,9 +138,9 @@ void Receiver::rebuild_reference() {
         scratch_[n] = (nearest_level(inphase_[n] - kPilotLevel) + kPilotLevel) * rotation(n);
     fft_.forward(scratch_, reference_spectrum_);
     const auto& pulse = pulse_grid();
-    delay_ramp(-tau_, ramp_);
+    update_ramp();
     for (std::size_t k = 0; k < kN; ++k)
-        reference_spectrum_[k] = mul(reference_spectrum_[k], ramp_[k]) * pulse.amplitude[k];
+        reference_spectrum_[k] = mul_conj(reference_spectrum_[k], ramp_[k]) * pulse.amplitude[k];
     fft_.inverse(reference_spectrum_, reference_);
     for (auto& v : reference_) v /= double(kN);
 }

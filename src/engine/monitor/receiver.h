@@ -2,6 +2,7 @@
 // buffers and transform plans are made once, with the receiver.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <vector>
 
@@ -23,6 +24,7 @@ class Receiver {
 
   private:
     bool load(const std::int32_t* samples);
+    void update_ramp();
     void equalise(bool with_channel);
     double timing_metric(double tau);
     void search_timing();
@@ -39,9 +41,10 @@ class Receiver {
     CBuffer reference_, reference_spectrum_;  // ideal signal from the decisions
     CBuffer channel_grid_, scratch_, equalised_, ramp_;
     std::vector<double> inphase_, quadrature_;
-    double power_ = 0;      // mean square of the capture, LSB^2
-    double offset_hz_ = 0;  // carrier offset: pilot found minus nominal pilot
-    double tau_ = 0;        // symbol timing, samples
+    double power_ = 0;       // mean square of the capture, LSB^2
+    double offset_hz_ = 0;   // carrier offset: pilot found minus nominal pilot
+    double tau_ = 0;         // symbol timing, samples
+    double ramp_tau_ = NAN;  // the timing ramp_ was made for
     LevelFit levels_;
 };
 
