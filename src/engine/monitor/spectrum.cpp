@@ -10,14 +10,15 @@ namespace monitor {
 
 namespace {
 
-// Five Slepian tapers with NW = 4: a resolution of +-5 kHz keeps the channel's steep edge out
-// of the first mask points just beyond +-3 MHz. The sixth taper would leak the channel's power
-// to about -70 dB far from it, too close to the mask's -68.7 dB at the capture's edges.
+// Four Slepian tapers with NW = 4: a resolution of +-5 kHz keeps the channel's steep edge out
+// of the first mask points just beyond +-3 MHz. Higher tapers end less smoothly at the
+// capture's ends and would spread the channel's power far from it, towards the mask's
+// -68.7 dB at the edges of the capture.
 constexpr double kNw = 4.0;
-constexpr std::size_t kTapers = 5;
+constexpr std::size_t kTapers = 4;
 // The mean of the log of a chi-square estimate with 2K degrees of freedom lies
-// (ln K - digamma(K)) below the log of its mean; for K = 5 that is 0.449 dB.
-constexpr double kLogBiasDb = 0.4486;
+// (ln K - digamma(K)) below the log of its mean; for K = 4 that is 0.565 dB.
+constexpr double kLogBiasDb = 0.5655;
 constexpr double kReferenceHz = 500e3;
 constexpr double kMaxSmoothingHz = 150e3;
 constexpr double kMaxShoulderSmoothingHz = 250e3;
