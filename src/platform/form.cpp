@@ -1,0 +1,56 @@
+#include "platform/form.h"
+
+#include "platform/backend.h"
+
+namespace platform {
+
+Form::Form(std::string name) : name_(std::move(name)) {}
+
+Form::~Form() = default;
+
+void Form::setcaption(const std::string& c) {
+    caption_ = c;
+    if (changed) changed();
+}
+
+void Form::seticon(const ImageList* list, int index) {
+    iconlist = list;
+    iconindex = index;
+    if (changed) changed();
+}
+
+Control* Form::find(const std::string& name) const {
+    for (Control* c : controls_)
+        if (c->name() == name) return c;
+    return nullptr;
+}
+
+void Form::showmodal() {
+    closed_ = false;
+    showing_ = true;
+    backend().showmodal(*this);
+}
+
+void Form::show() {
+    closed_ = false;
+    showing_ = true;
+    backend().show(*this);
+}
+
+void Form::close() {
+    if (closed_ || closing_) return;
+    closing_ = true;
+    action_ = CloseAction::Hide;
+    if (onclose) onclose(action_);
+    closing_ = false;
+    if (action_ == CloseAction::None) return;
+    closed_ = true;
+    showing_ = false;
+    backend().closed(*this);
+    if (action_ == CloseAction::Free && onrelease) {
+        auto release = onrelease;
+        backend().post(release);
+    }
+}
+
+}  // namespace platform

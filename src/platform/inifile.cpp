@@ -1,0 +1,99 @@
+#include "platform/inifile.h"
+
+// ANSI text as it stands: no character-set conversion.
+#define SI_NO_CONVERSION
+#include <SimpleIni.h>
+
+#include <cctype>
+#include <cerrno>
+#include <climits>
+#include <cstdint>
+#include <cstdlib>
+
+namespace platform {
+
+namespace {
+
+constexpr std::size_t kMaxValue = 2047;
+
+void setup(CSimpleIniCaseA& ini) {
+    ini.SetUnicode(false);
+    ini.SetMultiKey(false);
+    ini.SetMultiLine(false);
+    ini.SetSpaces(false);
+}
+
+bool load(CSimpleIniCaseA& ini, const std::string& path) {
+    setup(ini);
+    return ini.LoadFile(path.c_str()) >= 0;
+}
+
+}  // namespace
+
+std::optional<long> IniFile::parseinteger(const std::string& text) {
+    std::size_t i = 0;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
+    int base = 10;
+    if (text.compare(i, 2, "0x") == 0 || text.compare(i, 2, "0X") == 0) {
+        base = 16;
+        i += 2;
+    } else if (i < text.size() && text[i] == '$') {
+        base = 16;
+        i += 1;
+    }
+    if (i >= text.size()) return std::nullopt;
+    for (std::size_t k = i; k < text.size(); ++k) {
+        const char c = text[k];
+        const bool ok = base == 10 ? (c >= '0' && c <= '9') : std::isxdigit(c) != 0;
+        if (!ok) return std::nullopt;
+    }
+    errno = 0;
+    const long long v = std::strtoll(text.c_str() + i, nullptr, base);
+    if (errno == ERANGE) return std::nullopt;
+    const long long s = negative ? -v : v;
+    // Hexadecimal texts wrap into 32 bits like the classic reader; decimal ones must fit.
+    if (base == 16 && v <= 0xFFFFFFFFLL) return static_cast<long>(static_cast<std::int32_t>(s));
+    if (s < INT32_MIN || s > INT32_MAX) return std::nullopt;
+    return static_cast<long>(s);
+}
+
+std::string IniFile::readstring(const std::string& section, const std::string& key,
+                                const std::string& def) const {
+    CSimpleIniCaseA ini;
+    if (!load(ini, path_)) return def.substr(0, kMaxValue);
+    const char* v = ini.GetValue(section.c_str(), key.c_str(), nullptr);
+    std::string s = v ? v : def;
+    if (s.size() > kMaxValue) s.resize(kMaxValue);
+    return s;
+}
+
+long IniFile::readinteger(const std::string& section, const std::string& key, long def) const {
+    CSimpleIniCaseA ini;
+    if (!load(ini, path_)) return def;
+    const char* v = ini.GetValue(section.c_str(), key.c_str(), nullptr);
+    if (!v) return def;
+    return parseinteger(v).value_or(def);
+}
+
+bool IniFile::readbool(const std::string& section, const std::string& key, bool def) const {
+    return readinteger(section, key, def ? 1 : 0) != 0;
+}
+
+bool IniFile::writestring(const std::string& section, const std::string& key,
+                          const std::string& v) {
+    CSimpleIniCaseA ini;
+    load(ini, path_);  // a missing file starts empty
+    if (ini.SetValue(section.c_str(), key.c_str(), v.c_str()) < 0) return false;
+    return ini.SaveFile(path_.c_str(), false) >= 0;
+}
+
+bool IniFile::writeinteger(const std::string& section, const std::string& key, long v) {
+    return writestring(section, key, std::to_string(v));
+}
+
+bool IniFile::writebool(const std::string& section, const std::string& key, bool v) {
+    return writestring(section, key, v ? "1" : "0");
+}
+
+}  // namespace platform

@@ -1,0 +1,37 @@
+// A clock for tests: time moves only when advance() is called, and due timers fire in order.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+
+#include "platform/timer.h"
+
+namespace platform {
+
+class VirtualClock : public TimerHost {
+  public:
+    std::int64_t now() const { return now_; }
+    // Moves time forward by ms, firing every timer that falls due, earliest first (ties in the
+    // order they were armed). Handlers may start and stop timers, including their own.
+    void advance(std::int64_t ms);
+    // Whether the timer is running, and when it fires next.
+    bool armed(const Timer& t) const { return due_.count(&t) != 0; }
+    std::int64_t due(const Timer& t) const;
+
+    void update(Timer& t) override;
+    void remove(Timer& t) override;
+
+    std::function<void()> onidle;  // runs after each timer event (deferred calls)
+
+  private:
+    struct Entry {
+        std::int64_t due;
+        std::uint64_t seq;
+    };
+    std::int64_t now_ = 0;
+    std::uint64_t seq_ = 0;
+    std::map<const Timer*, Entry> due_;
+};
+
+}  // namespace platform
