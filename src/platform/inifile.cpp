@@ -16,14 +16,14 @@ namespace {
 
 constexpr std::size_t kMaxValue = 2047;
 
-void setup(CSimpleIniCaseA& ini) {
+void setup(CSimpleIniA& ini) {
     ini.SetUnicode(false);
     ini.SetMultiKey(false);
     ini.SetMultiLine(false);
     ini.SetSpaces(false);
 }
 
-bool load(CSimpleIniCaseA& ini, const std::string& path) {
+bool load(CSimpleIniA& ini, const std::string& path) {
     setup(ini);
     return ini.LoadFile(path.c_str()) >= 0;
 }
@@ -60,7 +60,7 @@ std::optional<long> IniFile::parseinteger(const std::string& text) {
 
 std::string IniFile::readstring(const std::string& section, const std::string& key,
                                 const std::string& def) const {
-    CSimpleIniCaseA ini;
+    CSimpleIniA ini;
     if (!load(ini, path_)) return def.substr(0, kMaxValue);
     const char* v = ini.GetValue(section.c_str(), key.c_str(), nullptr);
     std::string s = v ? v : def;
@@ -69,7 +69,7 @@ std::string IniFile::readstring(const std::string& section, const std::string& k
 }
 
 long IniFile::readinteger(const std::string& section, const std::string& key, long def) const {
-    CSimpleIniCaseA ini;
+    CSimpleIniA ini;
     if (!load(ini, path_)) return def;
     const char* v = ini.GetValue(section.c_str(), key.c_str(), nullptr);
     if (!v) return def;
@@ -82,7 +82,7 @@ bool IniFile::readbool(const std::string& section, const std::string& key, bool 
 
 bool IniFile::writestring(const std::string& section, const std::string& key,
                           const std::string& v) {
-    CSimpleIniCaseA ini;
+    CSimpleIniA ini;
     load(ini, path_);  // a missing file starts empty
     if (ini.SetValue(section.c_str(), key.c_str(), v.c_str()) < 0) return false;
     return ini.SaveFile(path_.c_str(), false) >= 0;

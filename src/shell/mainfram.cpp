@@ -1,0 +1,184 @@
+// The main window's layout, buttons and menus.
+#include "shell/mainfram.h"
+
+#include "platform/backend.h"
+#include "platform/desktop.h"
+#include "services/autosavethread.h"
+#include "services/globalunit.h"
+#include "services/logthread.h"
+
+std::uint8_t runmode = RunNormal;
+
+namespace {
+
+struct MeasureButton {
+    platform::BitmapButton Tmainform::*button;
+    const char* caption;
+    int left, top, image;
+    const char* logtext;
+};
+
+constexpr MeasureButton kMeasureButtons[] = {
+    {&Tmainform::btmbtn_ste, "&Constellation", 209, 287, 0, "Open Constellation Window!"},
+    {&Tmainform::btmbtn_eye, "&Eye-diagram", 423, 287, 6, "Open Eye-diagram Window!"},
+    {&Tmainform::btmbtn_amp, "&Amplitude Flatness and Group Delay", 653, 287, 2,
+     "Open Amplitude Flatness and Group Delay Window!"},
+    {&Tmainform::btmbtn_spe, "S&pectrum", 320, 424, 3, "Open Spectrum Window!"},
+    {&Tmainform::btmbtn_snr, "&IMD and SNR", 542, 424, 4, "Open SNR&IMD Window!"},
+};
+
+}  // namespace
+
+Tmainform::Tmainform() : platform::Form("mainform") {
+    layout();
+    socket_link = platform::backend().createsocket();
+    socket_link->onconnecting = [this] { socket_linkConnecting(); };
+    socket_link->onconnect = [this] { socket_linkConnect(); };
+    socket_link->ondisconnect = [this] { socket_linkDisconnect(); };
+    socket_link->onread = [this] { socket_linkRead(); };
+    socket_link->onerror = [this](platform::SocketErrorKind k, int& c) { socket_linkError(k, c); };
+    tmr_tick.ontimer = [this] { tmr_tickTimer(); };
+    tmr_update.ontimer = [this] { tmr_updateTimer(); };
+    tmr_out.ontimer = [this] { tmr_outTimer(); };
+    onclose = [this](platform::CloseAction& a) { FormClose(a); };
+}
+
+Tmainform::~Tmainform() {
+    if (logthread_) logthread_->stop();
+    if (autosavethread_) autosavethread_->stop();
+}
+
+std::vector<platform::BitmapButton*> Tmainform::measurebuttons() {
+    return {&btmbtn_ste, &btmbtn_eye, &btmbtn_amp, &btmbtn_spe, &btmbtn_snr};
+}
+
+void Tmainform::layout() {
+    clientwidth = 984;
+    clientheight = 542;
+    mainmenu = &mm1;
+    // Tab order: the measurement buttons, then the connection group.
+    for (const auto& m : kMeasureButtons) {
+        platform::BitmapButton& b = this->*m.button;
+        b.setcaption(m.caption);
+        b.setbounds(m.left, m.top, 121, 57);
+        b.images = &il1;
+        b.imageindex = m.image;
+        b.hottrack = true;
+        const int kind = static_cast<int>(&m - kMeasureButtons) + 1;
+        b.onclick = [this, kind] { btmbtnClick(kind); };
+        add(b);
+    }
+    group_box.setcaption("Exciter Connection");
+    group_box.setbounds(124, 92, 737, 129);
+    add(group_box);
+    for (platform::Control* c : std::initializer_list<platform::Control*>{
+             &ipedt_dest, &edt_port, &btn_connect, &btn_disconnect, &lbl_ip, &lbl_port})
+        c->parent = &group_box;
+    ipedt_dest.setbounds(96, 40, 125, 21);
+    ipedt_dest.bold = true;
+    ipedt_dest.fontheight = 12;
+    ipedt_dest.setaddress(kDefaultExciterIp);
+    edt_port.setbounds(96, 84, 81, 21);
+    edt_port.bold = true;
+    edt_port.fontheight = 12;
+    edt_port.displayformat = "#0";
+    edt_port.setvalue(5700);
+    edt_port.onkeypress = [this](char& k) { edt_portKeyPress(k); };
+    btn_connect.setcaption("Connect");
+    btn_connect.setbounds(391, 59, 121, 30);
+    btn_connect.hottrack = true;
+    btn_connect.onclick = [this] { btn_connectClick(); };
+    btn_disconnect.setcaption("Disconnect");
+    btn_disconnect.setbounds(573, 59, 121, 30);
+    btn_disconnect.hottrack = true;
+    btn_disconnect.onclick = [this] { btn_disconnectClick(); };
+    lbl_ip.setcaption("IP:");
+    lbl_ip.setbounds(52, 45, 30, 13);
+    lbl_port.setcaption("PORT:");
+    lbl_port.setbounds(52, 88, 40, 13);
+    add({&ipedt_dest, &edt_port, &btn_connect, &btn_disconnect, &lbl_ip, &lbl_port});
+
+    lbl_title.setcaption("KORVIN");
+    lbl_title.setbounds(359, 25, 265, 24);
+    lbl_title.fontheight = 21;
+    lbl_title.setfontcolor(platform::kBlack);
+    statusbar_1.setbounds(0, 523, 984, 19);
+    statusbar_1.panes = {{"status_pane1", 857, false}, {"status_clock1", 129, true}};
+    statusbar_1.onmousemove = [this] { status_pane1MouseMove(); };
+    btn_about.setcaption("About");
+    btn_about.setbounds(880, 475, 75, 25);
+    btn_about.setvisible(false);
+    btn_about.onclick = [this] { btn_aboutClick(); };
+    img1.setbounds(14, 9, 111, 80);
+    edt_port_gain.setbounds(106, 241, 65, 21);
+    edt_port_gain.displayformat = ",0;(,0)";
+    edt_port_gain.setvalue(2000);
+    edt_port_gain.setvisible(false);
+    lbl_1.setcaption("Gain Value:");
+    lbl_1.setbounds(37, 245, 60, 13);
+    lbl_1.setvisible(false);
+    add({&lbl_title, &statusbar_1, &btn_about, &img1, &edt_port_gain, &lbl_1});
+
+    mm1.items = {&mniConfig1, &mniHelp1};
+    mniConfig1.items = {&mniConfig2, &mniExit1};
+    mniHelp1.items = {&mniAbout1};
+    mniConfig2.imageresource = "menu_config";
+    mniExit1.imageresource = "menu_exit";
+    mniAbout1.imageresource = "menu_about";
+    mniConfig2.onclick = [this](platform::MenuItem&) { mniConfig2Click(); };
+    mniExit1.onclick = [this](platform::MenuItem&) { mniExit1Click(); };
+    mniAbout1.onclick = [this](platform::MenuItem&) { btn_aboutClick(); };
+}
+
+void Tmainform::setmeasurebuttons(bool enabled) {
+    for (auto* b : measurebuttons()) b->setenabled(enabled);
+}
+
+void Tmainform::lockbuttons() {
+    setmeasurebuttons(false);
+    btn_disconnect.setenabled(false);
+}
+
+void Tmainform::btmbtnClick(int kind) {
+    const MeasureButton& m = kMeasureButtons[kind - 1];
+    postlog(kMsgText, m.logtext);
+    formkind = kind;
+    openwindow_.reset();
+    if (windowfactory) openwindow_ = windowfactory(kind, *this);
+    if (openwindow_) {
+        MeasureWindow* w = openwindow_.get();
+        w->form().seticon(&il1, m.image);
+        // The window frees itself once it has closed.
+        w->form().onrelease = [this, w, alive = std::weak_ptr<int>(alive_)] {
+            if (!alive.expired() && openwindow_.get() == w) openwindow_.reset();
+        };
+    }
+    lockbuttons();
+    if (openwindow_) openwindow_->form().showmodal();
+}
+
+void Tmainform::btn_aboutClick() {
+    if (aboutopener) aboutopener(*this);
+}
+
+void Tmainform::mniConfig2Click() {
+    if (configopener) configopener(*this);
+}
+
+void Tmainform::status_pane1MouseMove() {
+    statusbar_1.setshowhint(true);
+    statusbar_1.sethint(statusbar_1.text());
+}
+
+void Tmainform::mniExit1Click() {
+    close();
+}
+
+void Tmainform::postlog(unsigned msg, const std::string& text, const std::uint8_t* data,
+                        std::size_t count) {
+    ::postlog(logthread_.get(), msg, text, data, count);
+}
+
+void Tmainform::postautosave(unsigned msg, const std::uint8_t* data, std::size_t count) {
+    ::postautosave(autosavethread_.get(), msg, data, count);
+}
