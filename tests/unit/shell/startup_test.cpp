@@ -1,0 +1,167 @@
+#include <gtest/gtest.h>
+
+#include "engine/buffers.h"
+#include "support/mainformfixture.h"
+
+namespace {
+
+using korvin::test::MainFormTest;
+
+TEST(VersionText, IsTheFileVersionCutToSixCharacters) {
+    EXPECT_EQ(versiontext("1.0.7.0"), "V1.0.7");
+    EXPECT_EQ(versiontext("12.3.4.5"), "V12.3.");
+    EXPECT_EQ(versiontext("1.0"), "V1.0");
+    EXPECT_EQ(versiontext(""), "");
+}
+
+class Startup : public MainFormTest {
+  protected:
+    bool measure(bool enabled) {
+        for (auto* b : main->measurebuttons())
+            if (b->enabled() != enabled) return false;
+        return true;
+    }
+};
+
+TEST_F(Startup, RunModeComesFromASingleExactArgument) {
+    const std::vector<std::pair<std::vector<std::string>, int>> cases = {
+        {{}, RunNormal},
+        {{"debug"}, RunDebug},
+        {{"super"}, RunSuper},
+        {{"Debug"}, RunNormal},
+        {{"DEBUG"}, RunNormal},
+        {{"Super"}, RunNormal},
+        {{"debug", "super"}, RunNormal},
+        {{"debug", "x"}, RunNormal},
+        {{"other"}, RunNormal},
+    };
+    start();
+    for (const auto& [args, mode] : cases) {
+        main->getstartpara(args);
+        EXPECT_EQ(runmode, mode) << (args.empty() ? "" : args[0]);
+    }
+}
+
+TEST_F(Startup, NormalStartShowsCaptionStatusAndOnlyConnect) {
+    start();
+    EXPECT_EQ(main->caption(), "KORVIN V1.0.7");
+    EXPECT_EQ(main->statustext(), "Initialized successfully!");
+    EXPECT_TRUE(main->btn_connect.enabled());
+    EXPECT_FALSE(main->btn_disconnect.enabled());
+    EXPECT_TRUE(measure(false));
+    EXPECT_EQ(main->img1.hint(), "Veltrax Communication");
+    EXPECT_EQ(backend.desk.slept, 100);
+    EXPECT_EQ(main->tmr_tick.interval(), 10);
+    EXPECT_FALSE(main->tmr_out.enabled());
+    EXPECT_TRUE(main->tmr_update.enabled());
+    EXPECT_EQ(loglines(), std::vector<std::string>{"Initialized successfully!"});
+}
+
+TEST_F(Startup, NoVersionGivesACaptionWithATrailingBlank) {
+    backend.desk.version = "";
+    start({"super"});
+    EXPECT_EQ(main->caption(), "KORVIN ");
+    EXPECT_TRUE(measure(false));
+}
+
+TEST_F(Startup, DebugStartEnablesTheMeasurementButtons) {
+    start({"debug"});
+    EXPECT_TRUE(measure(true));
+    EXPECT_FALSE(main->btn_disconnect.enabled());
+}
+
+TEST_F(Startup, OpeningAWindowLocksTheButtonsAndClosingUnlocksThem) {
+    start();
+    connect();
+    main->btmbtn_spe.click();
+    EXPECT_EQ(main->formkind, 4);
+    EXPECT_TRUE(measure(false));
+    EXPECT_FALSE(main->btn_disconnect.enabled());
+    EXPECT_FALSE(main->btn_connect.enabled());
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(window->form().iconindex, 3);
+    window->form().close();
+    EXPECT_EQ(main->formkind, 0);
+    EXPECT_TRUE(measure(true));
+    EXPECT_TRUE(main->btn_disconnect.enabled());
+    main->btmbtn_snr.click();
+    EXPECT_EQ(main->formkind, 5);
+    window->form().close();
+    const auto lines = loglines();
+    EXPECT_EQ(lines[2], "Open Spectrum Window!");
+    EXPECT_EQ(lines[3], "Open SNR&IMD Window!");
+}
+
+TEST_F(Startup, AWindowClosedAfterTheLinkDroppedLeavesItsButtonsEnabled) {
+    start();
+    connect();
+    main->btmbtn_ste.click();
+    sock->peerclose();
+    window->form().close();
+    EXPECT_TRUE(measure(true));
+    EXPECT_TRUE(main->btn_disconnect.enabled());
+    main->btn_disconnect.click();
+    EXPECT_TRUE(main->btn_connect.enabled());
+    EXPECT_FALSE(main->btn_disconnect.enabled());
+}
+
+TEST_F(Startup, ClosingWithTheLinkUpLogsTheDisconnectLast) {
+    start();
+    connect();
+    main->btmbtn_eye.click();
+    main->mniExit1.click();  // the same path as the title bar's close box
+    EXPECT_TRUE(main->closed());
+    EXPECT_EQ(main->formkind, 0);  // the open window was closed first
+    EXPECT_FALSE(sock->active());
+    const auto lines = loglines();
+    EXPECT_EQ(lines.back(), "Successfully disconnected with server!");
+}
+
+TEST_F(Startup, TheStatusPaneHintShowsTheWholeText) {
+    start();
+    main->btn_connect.click();
+    sock->refuse(111);
+    main->statusbar_1.mousemove();
+    EXPECT_TRUE(main->statusbar_1.showhint());
+    EXPECT_EQ(main->statusbar_1.hint(), main->statustext());
+}
+
+TEST_F(Startup, DebugModeFeedsTheOpenWindowWithSyntheticCaptures) {
+    start({"debug"});
+    main->btmbtn_ste.click();
+    main->simulatedata();
+    main->simulatedata();
+    EXPECT_EQ(window->datas, 2);
+    EXPECT_TRUE(window->statuses.empty());
+    // Values stay within -7999..8000.
+    for (std::size_t k = 0; k < resultlayout::kSampleCount; ++k) {
+        ASSERT_GE(sampleblock[k], -7999);
+        ASSERT_LE(sampleblock[k], 8000);
+    }
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(Startup, SuperModeDumpsBothHalvesOfEveryCapture) {
+    start({"super"});
+    connect();
+    main->btmbtn_ste.click();
+    backend.clock.advance(2100);
+    for (int n = 1; n <= 32; ++n)
+        sock->deliver(korvin::test::packet(32, static_cast<std::uint8_t>(n)));
+    ASSERT_EQ(window->datas, 1);
+    const auto lines = loglines();
+    const auto header = std::find(lines.begin(), lines.end(), "Receive complex:");
+    ASSERT_NE(header, lines.end());
+    // 4096 dump lines, the second half's header (a timestamp and a blank), 4096 more.
+    ASSERT_GE(lines.end() - header, 1 + 4096 + 1 + 4096);
+    EXPECT_EQ(header[4097], "");
+    const std::vector<std::uint8_t> first = korvin::test::packet(32, 1);
+    const auto i = static_cast<std::int16_t>(first[8] | (first[9] << 8));
+    const auto q = static_cast<std::int16_t>(first[10] | (first[11] << 8));
+    EXPECT_EQ(header[1], std::to_string(i) + " " + std::to_string(q));
+}
+
+}  // namespace
