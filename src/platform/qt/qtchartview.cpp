@@ -1,0 +1,201 @@
+// Charts on Qt Charts: fixed value axes, line and point series refilled with replace().
+#include "platform/qt/qtchartview.h"
+
+#include <QChart>
+#include <QChartView>
+#include <QLegend>
+#include <QLineSeries>
+#include <QScatterSeries>
+#include <QValueAxis>
+#include <cmath>
+#include <unordered_map>
+
+#include "platform/qt/qtcontrols.h"
+#include "platform/qt/qtviewkinds.h"
+
+namespace platform::qt {
+
+namespace {
+
+std::unordered_map<const Chart*, QWidget*>& registry() {
+    static std::unordered_map<const Chart*, QWidget*> charts;
+    return charts;
+}
+
+QColor qcolor(Color c) {
+    return QColor(c.r, c.g, c.b);
+}
+
+// The colour the chart theme gives its first series.
+QColor themefirstcolor() {
+    static const QColor first = [] {
+        QChart chart;
+        auto* s = new QLineSeries;
+        chart.addSeries(s);
+        return s->color();
+    }();
+    return first;
+}
+
+// Decimals enough to tell labels `step` apart.
+QString labelformat(double step) {
+    int decimals = 0;
+    if (step > 0) decimals = std::max(0, static_cast<int>(std::ceil(-std::log10(step) - 1e-9)));
+    return QStringLiteral("%.") + QString::number(std::min(decimals, 6)) + QStringLiteral("f");
+}
+
+// Labels every `step` from the first multiple of step in range; with `gridevery` n, a grid
+// line at every n-th label (drawn by a hidden axis of its own when n > 1).
+void setupaxis(QValueAxis& a, const Axis& m) {
+    if (a.min() != m.min || a.max() != m.max) a.setRange(m.min, m.max);
+    a.setTitleText(QString::fromStdString(m.title));
+    a.setVisible(m.visible);
+    a.setLabelFormat(labelformat(m.step));
+    const double span = (m.max - m.min) / (m.step > 0 ? m.step : 1);
+    if (std::abs(span - std::round(span)) < 1e-6 && span >= 1 && span < 1000) {
+        a.setTickType(QValueAxis::TicksFixed);
+        a.setTickCount(static_cast<int>(std::round(span)) + 1);
+    } else if (m.step > 0) {
+        a.setTickType(QValueAxis::TicksDynamic);
+        a.setTickAnchor(0);
+        a.setTickInterval(m.step);
+    }
+    a.setGridLineVisible(m.gridevery == 1);
+    a.setMinorTickCount(0);
+}
+
+void setupgrid(QValueAxis& g, const Axis& m) {
+    if (g.min() != m.min || g.max() != m.max) g.setRange(m.min, m.max);
+    g.setLabelsVisible(false);
+    g.setLineVisible(false);
+    g.setTitleVisible(false);
+    g.setTickType(QValueAxis::TicksDynamic);
+    const double first = m.step > 0 ? std::ceil(m.min / m.step - 1e-9) * m.step : m.min;
+    g.setTickAnchor(first);
+    g.setTickInterval(m.step * std::max(1, m.gridevery));
+    g.setGridLineVisible(m.gridevery > 1);
+    g.setVisible(m.gridevery > 1);
+}
+
+class ChartView : public ControlView {
+  public:
+    ChartView(Chart& c, QWidget* parent, FormView& owner)
+        : ControlView(c, new QChartView(parent), owner), chart_(c) {
+        auto* view = static_cast<QChartView*>(widget());
+        qchart_ = new QChart;
+        qchart_->setAnimationOptions(QChart::NoAnimation);
+        view->setChart(qchart_);
+        // Thousands of points each repaint: no antialiasing, no OpenGL.
+        view->setRenderHint(QPainter::Antialiasing, false);
+        makeaxes();
+        registry()[&chart_] = view;
+        QObject::connect(view, &QObject::destroyed, [key = &chart_, view] {
+            auto it = registry().find(key);
+            if (it != registry().end() && it->second == view) registry().erase(it);
+        });
+    }
+    void sync() override {
+        ControlView::sync();
+        qchart_->setTitle(QString::fromStdString(chart_.title));
+        QFont f = qchart_->titleFont();
+        f.setPixelSize(chart_.titlefontheight > 0 ? chart_.titlefontheight : 15);
+        qchart_->setTitleFont(f);
+        qchart_->legend()->setVisible(chart_.legend);
+        setupaxis(*bottom_, chart_.bottom);
+        setupaxis(*left_, chart_.left);
+        setupgrid(*top_, chart_.bottom);
+        setupgrid(*right_, chart_.left);
+        syncseries();
+    }
+
+  private:
+    struct Shown {
+        Series* model;
+        SeriesKind kind;
+        QXYSeries* series;
+    };
+
+    void makeaxes() {
+        bottom_ = new QValueAxis;
+        left_ = new QValueAxis;
+        top_ = new QValueAxis;
+        right_ = new QValueAxis;
+        qchart_->addAxis(bottom_, Qt::AlignBottom);
+        qchart_->addAxis(left_, Qt::AlignLeft);
+        qchart_->addAxis(top_, Qt::AlignTop);
+        qchart_->addAxis(right_, Qt::AlignRight);
+        const QPen grid(QColor(160, 160, 160), 1, Qt::DotLine);
+        for (QValueAxis* a : {bottom_, left_, top_, right_}) a->setGridLinePen(grid);
+    }
+
+    // Keeps the Qt series in the model's order; only a changed list rebuilds them.
+    void syncseries() {
+        const auto& models = chart_.series();
+        bool same = models.size() == shown_.size();
+        for (std::size_t i = 0; same && i < models.size(); ++i)
+            same = shown_[i].model == models[i] && shown_[i].kind == models[i]->kind;
+        if (!same) rebuild();
+        for (Shown& s : shown_) fill(s);
+    }
+
+    void rebuild() {
+        for (Shown& s : shown_) {
+            qchart_->removeSeries(s.series);
+            delete s.series;
+        }
+        shown_.clear();
+        for (Series* m : chart_.series()) {
+            QXYSeries* s = nullptr;
+            if (m->kind == SeriesKind::Point) {
+                auto* p = new QScatterSeries;
+                p->setMarkerShape(QScatterSeries::MarkerShapeCircle);
+                p->setPen(Qt::NoPen);
+                s = p;
+            } else {
+                s = new QLineSeries;
+            }
+            qchart_->addSeries(s);
+            s->attachAxis(bottom_);
+            s->attachAxis(left_);
+            shown_.push_back({m, m->kind, s});
+        }
+    }
+
+    void fill(Shown& s) {
+        const Series& m = *s.model;
+        const QColor fillcolor = m.defaultcolor ? themefirstcolor() : qcolor(m.color);
+        if (m.kind == SeriesKind::Point) {
+            auto* p = static_cast<QScatterSeries*>(s.series);
+            if (p->markerSize() != m.markersize) p->setMarkerSize(m.markersize);
+            if (p->color() != fillcolor) p->setColor(fillcolor);
+        } else {
+            const QColor pen = m.defaultcolor ? fillcolor : qcolor(m.pencolor);
+            if (s.series->color() != pen) s.series->setColor(pen);
+        }
+        const QString name = QString::fromStdString(m.title);
+        if (s.series->name() != name) s.series->setName(name);
+        points_.clear();
+        points_.reserve(static_cast<qsizetype>(m.points.size()));
+        for (const PointF& p : m.points) points_.append(QPointF(p.x, p.y));
+        s.series->replace(points_);
+    }
+
+    Chart& chart_;
+    QChart* qchart_ = nullptr;
+    QValueAxis *bottom_ = nullptr, *left_ = nullptr, *top_ = nullptr, *right_ = nullptr;
+    std::vector<Shown> shown_;
+    QList<QPointF> points_;
+};
+
+}  // namespace
+
+QWidget* chartwidget(const Chart& c) {
+    auto it = registry().find(&c);
+    return it == registry().end() ? nullptr : it->second;
+}
+
+ControlView* makechartview(Chart& c, QWidget* parent, FormView& owner) {
+    return new ChartView(c, parent, owner);
+}
+
+}  // namespace platform::qt

@@ -1,0 +1,115 @@
+#include "platform/qt/qtdesktop.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QThread>
+#include <QUrl>
+#include <chrono>
+#include <ctime>
+#include <filesystem>
+#include <thread>
+
+#include "korvin_version.h"
+
+namespace platform::qt {
+
+namespace {
+
+bool onuithread() {
+    return QThread::currentThread() == qApp->thread();
+}
+
+void showerror(const std::string& text) {
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("Error"), QString::fromStdString(text),
+                    QMessageBox::Ok);
+    box.exec();
+}
+
+}  // namespace
+
+void QtDesktop::errorbox(const std::string& text) {
+    if (onuithread()) {
+        showerror(text);
+        return;
+    }
+    // A worker's box is shown by the user-interface thread; the worker waits for the OK.
+    QMetaObject::invokeMethod(
+        qApp, [&text] { showerror(text); }, Qt::BlockingQueuedConnection);
+}
+
+Answer QtDesktop::question(const std::string& text) {
+    const auto b =
+        QMessageBox::warning(nullptr, QStringLiteral("Warning"), QString::fromStdString(text),
+                             QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+    if (b == QMessageBox::Yes) return Answer::Yes;
+    if (b == QMessageBox::No) return Answer::No;
+    return Answer::Cancel;
+}
+
+QString QtDesktop::qtfilter(const std::string& filter) {
+    const QStringList parts = QString::fromStdString(filter).split(QLatin1Char('|'));
+    QStringList out;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        QString patterns = parts[i + 1];
+        patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
+        out << parts[i] + QStringLiteral(" (") + patterns + QStringLiteral(")");
+    }
+    return out.join(QStringLiteral(";;"));
+}
+
+bool QtDesktop::savedialog(SaveDialog& dlg) {
+    QString start = QString::fromStdString(dlg.filename);
+    if (!dlg.folder.empty() && QFileInfo(start).isRelative())
+        start = QString::fromStdString(dlg.folder) + start;
+    const QString chosen =
+        QFileDialog::getSaveFileName(nullptr, QString(), start, qtfilter(dlg.filter), nullptr,
+                                     QFileDialog::DontConfirmOverwrite);
+    if (chosen.isEmpty()) return false;
+    dlg.filename = chosen.toStdString();
+    dlg.folder = QFileInfo(chosen).absolutePath().toStdString() + "/";
+    return true;
+}
+
+bool QtDesktop::folderdialog(std::string& folder) {
+    const QString chosen =
+        QFileDialog::getExistingDirectory(nullptr, QString(), QString::fromStdString(folder));
+    if (chosen.isEmpty()) return false;
+    folder = chosen.toStdString();
+    return true;
+}
+
+std::string QtDesktop::exefolder() {
+    std::error_code ec;
+    const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    if (ec) return "./";
+    return exe.parent_path().string() + "/";
+}
+
+LocalTime QtDesktop::localtime() {
+    const auto now = std::chrono::system_clock::now();
+    const std::time_t t = std::chrono::system_clock::to_time_t(now);
+    const auto ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() %
+        1000;
+    std::tm tm{};
+    localtime_r(&t, &tm);
+    return LocalTime{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday,          tm.tm_hour,
+                     tm.tm_min,         tm.tm_sec,     static_cast<int>(ms)};
+}
+
+std::string QtDesktop::fileversion() {
+    return KORVIN_FILE_VERSION;
+}
+
+bool QtDesktop::openurl(const std::string& url) {
+    return QDesktopServices::openUrl(QUrl(QString::fromStdString(url)));
+}
+
+void QtDesktop::sleepms(int ms) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+}  // namespace platform::qt

@@ -1,0 +1,26 @@
+// Desktop services with Qt dialogs and the operating system's facilities.
+#pragma once
+
+#include <QString>
+
+#include "platform/desktop.h"
+
+namespace platform::qt {
+
+class QtDesktop : public Desktop {
+  public:
+    void errorbox(const std::string& text) override;
+    Answer question(const std::string& text) override;
+    bool savedialog(SaveDialog& dlg) override;
+    bool folderdialog(std::string& folder) override;
+    std::string exefolder() override;
+    LocalTime localtime() override;
+    std::string fileversion() override;
+    bool openurl(const std::string& url) override;
+    void sleepms(int ms) override;
+
+    // "Text|*.a;*.b|All|*.*" -> "Text (*.a *.b);;All (*.*)"; the texts stay as they are.
+    static QString qtfilter(const std::string& filter);
+};
+
+}  // namespace platform::qt
