@@ -77,14 +77,18 @@ TlogThread::~TlogThread() {
 
 void TlogThread::execute() {
     if (!openlogfile()) return;
+    bool written = true;
     for (;;) {
         // The headless desktop's sleepms() does not block, so sleep here.
         std::this_thread::sleep_for(kPollInterval);
         // Read the flag before draining: whatever was posted before stop() is then in the queue.
         const bool last = terminated();
-        if (!drain() || last) break;
+        written = drain();
+        if (!written || last) break;
     }
-    closelogfile();
+    // A failed write ends logging for the run; say so rather than lose the rest unnoticed.
+    if (!closelogfile() || !written)
+        platform::desktop().errorbox("tlogthread.Destroy Failed,Please Reset!");
 }
 
 bool TlogThread::openlogfile() {
@@ -104,12 +108,11 @@ bool TlogThread::openlogfile() {
     return false;
 }
 
-void TlogThread::closelogfile() {
+bool TlogThread::closelogfile() {
     const bool flushed = std::fflush(file_) == 0;
     const bool closed = std::fclose(file_) == 0;
     file_ = nullptr;
-    if (!flushed || !closed)
-        platform::desktop().errorbox("tlogthread.Destroy Failed,Please Reset!");
+    return flushed && closed;
 }
 
 bool TlogThread::drain() {

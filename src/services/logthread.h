@@ -21,7 +21,7 @@ class TlogThread : public platform::WorkerThread {
 
   private:
     bool openlogfile();
-    void closelogfile();
+    bool closelogfile();
     // Empties the queue; false when a write failed.
     bool drain();
     bool handle(const platform::ThreadMessage& m);
