@@ -1,12 +1,30 @@
 #include "platform/form.h"
 
+#include <algorithm>
+
 #include "platform/backend.h"
 
 namespace platform {
 
-Form::Form(std::string name) : name_(std::move(name)) {}
+namespace {
+std::vector<Form*>& registry() {
+    static std::vector<Form*> forms;
+    return forms;
+}
+}  // namespace
 
-Form::~Form() = default;
+Form::Form(std::string name) : name_(std::move(name)) {
+    registry().push_back(this);
+}
+
+Form::~Form() {
+    auto& forms = registry();
+    forms.erase(std::remove(forms.begin(), forms.end(), this), forms.end());
+}
+
+const std::vector<Form*>& Form::live() {
+    return registry();
+}
 
 void Form::setcaption(const std::string& c) {
     caption_ = c;

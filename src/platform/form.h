@@ -60,6 +60,9 @@ class Form {
     // destroy it (never from inside its own handlers).
     std::function<void()> onrelease;
 
+    // Every form alive in the process, oldest first (the test driver finds forms by name).
+    static const std::vector<Form*>& live();
+
     // Backend hooks.
     std::function<void()> changed;
     void markshowing(bool s) { showing_ = s; }

@@ -1,7 +1,63 @@
-// Program entry: the Qt application object, the main window, the event loop.
+// Program entry: the Qt backend, the main window, the event loop.
+#include <unistd.h>
 #include <QApplication>
+#include <QMessageBox>
+#include <QSocketNotifier>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/driver.h"
+#include "platform/qt/qtbackend.h"
+#include "shell/mainfram.h"
+
+namespace {
+
+// "dismiss" answers the message box on top with OK and reports its text.
+std::string drive(const std::string& line) {
+    if (line != "dismiss") return platform::runcommand(line);
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (!box) return "error no message box";
+    const std::string text = box->text().toStdString();
+    box->done(QMessageBox::Ok);
+    return "ok " + text;
+}
+
+// With KORVIN_DRIVER=1 the program takes driver commands on standard input, one per line, and
+// answers each on standard output (used by the end-to-end tests).
+std::unique_ptr<QSocketNotifier> startdriver() {
+    const char* on = std::getenv("KORVIN_DRIVER");
+    if (!on || std::string(on) != "1") return nullptr;
+    auto notifier = std::make_unique<QSocketNotifier>(STDIN_FILENO, QSocketNotifier::Read);
+    QObject::connect(notifier.get(), &QSocketNotifier::activated, [n = notifier.get()] {
+        static std::string pending;
+        char buf[512];
+        const ssize_t got = ::read(STDIN_FILENO, buf, sizeof buf);
+        if (got <= 0) {
+            n->setEnabled(false);
+            return;
+        }
+        pending.append(buf, static_cast<std::size_t>(got));
+        for (std::size_t nl; (nl = pending.find('\n')) != std::string::npos;) {
+            const std::string line = pending.substr(0, nl);
+            pending.erase(0, nl + 1);
+            std::printf("%s\n", drive(line).c_str());
+            std::fflush(stdout);
+        }
+    });
+    return notifier;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    return 0;
+    Q_INIT_RESOURCE(resources);                   // the pictures live in a static library
+    platform::qt::QtBackend backend(argc, argv);  // takes the toolkit's own options out of argv
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    Tmainform mainform;
+    mainform.FormCreate(args);
+    auto driver = startdriver();
+    return backend.run(mainform);
 }

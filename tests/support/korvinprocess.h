@@ -1,0 +1,150 @@
+// Runs the real korvin program for a test: a copy in a fresh folder of its own (config.ini and
+// the log are written beside the executable), offscreen, worked through its test driver on
+// standard input. Every wait is bounded.
+#pragma once
+
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+extern char** environ;
+
+namespace korvin::test {
+
+class KorvinProcess {
+  public:
+    explicit KorvinProcess(const std::filesystem::path& folder,
+                           const std::vector<std::string>& args = {})
+        : folder_(folder) {
+        ::signal(SIGPIPE, SIG_IGN);  // a program that died must fail the test, not end it
+        namespace fs = std::filesystem;
+        fs::create_directories(folder);
+        fs::copy_file(KORVIN_BIN, folder / "korvin", fs::copy_options::overwrite_existing);
+        fs::copy_file(fs::path(KORVIN_BUILD_DIR) / "libmonitor.so", folder / "libmonitor.so",
+                      fs::copy_options::overwrite_existing);
+        spawn(args);
+    }
+    ~KorvinProcess() {
+        if (pid_ > 0) {
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, nullptr, 0);
+        }
+        if (in_ >= 0) ::close(in_);
+        if (out_ >= 0) ::close(out_);
+    }
+    KorvinProcess(const KorvinProcess&) = delete;
+    KorvinProcess& operator=(const KorvinProcess&) = delete;
+
+    // Sends one driver command and returns its answer ("" when none came in time).
+    std::string command(const std::string& line, int timeout_ms = 10000) {
+        const std::string text = line + "\n";
+        if (::write(in_, text.data(), text.size()) != static_cast<ssize_t>(text.size())) return "";
+        return readline(timeout_ms);
+    }
+    // Repeats a command until its answer is `want` (polling the program's state).
+    bool waitfor(const std::string& line, const std::string& want, int timeout_ms = 10000) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+        while (std::chrono::steady_clock::now() < end) {
+            if (command(line) == want) return true;
+            ::poll(nullptr, 0, 20);
+        }
+        return false;
+    }
+    // Waits for the program to end; its exit code.
+    std::optional<int> waitexit(int timeout_ms = 10000) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+        while (std::chrono::steady_clock::now() < end) {
+            int status = 0;
+            if (::waitpid(pid_, &status, WNOHANG) == pid_) {
+                pid_ = -1;
+                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+            }
+            ::poll(nullptr, 0, 20);
+        }
+        return std::nullopt;
+    }
+    std::vector<std::string> loglines() const {
+        std::vector<std::string> lines;
+        for (const auto& e : std::filesystem::directory_iterator(folder_)) {
+            if (e.path().filename().string().rfind("log", 0) != 0) continue;
+            std::ifstream in(e.path(), std::ios::binary);
+            for (std::string l; std::getline(in, l);) lines.push_back(l);
+        }
+        return lines;
+    }
+    std::string file(const std::string& name) const {
+        std::ifstream in(folder_ / name, std::ios::binary);
+        std::ostringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+
+  private:
+    void spawn(const std::vector<std::string>& args) {
+        int inpipe[2], outpipe[2];
+        if (::pipe(inpipe) != 0 || ::pipe(outpipe) != 0) return;
+        posix_spawn_file_actions_t fa;
+        posix_spawn_file_actions_init(&fa);
+        posix_spawn_file_actions_adddup2(&fa, inpipe[0], STDIN_FILENO);
+        posix_spawn_file_actions_adddup2(&fa, outpipe[1], STDOUT_FILENO);
+        posix_spawn_file_actions_addclose(&fa, inpipe[1]);
+        posix_spawn_file_actions_addclose(&fa, outpipe[0]);
+        const std::string exe = (folder_ / "korvin").string();
+        std::vector<std::string> argtext{exe};
+        argtext.insert(argtext.end(), args.begin(), args.end());
+        std::vector<char*> argv;
+        for (auto& a : argtext) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        std::vector<std::string> envtext{"QT_QPA_PLATFORM=offscreen", "KORVIN_DRIVER=1"};
+        for (char** e = environ; *e; ++e) {
+            const std::string v = *e;
+            if (v.rfind("QT_QPA_PLATFORM=", 0) != 0 && v.rfind("KORVIN_DRIVER=", 0) != 0)
+                envtext.push_back(v);
+        }
+        std::vector<char*> envp;
+        for (auto& v : envtext) envp.push_back(v.data());
+        envp.push_back(nullptr);
+        if (posix_spawn(&pid_, exe.c_str(), &fa, nullptr, argv.data(), envp.data()) != 0) pid_ = -1;
+        posix_spawn_file_actions_destroy(&fa);
+        ::close(inpipe[0]);
+        ::close(outpipe[1]);
+        in_ = inpipe[1];
+        out_ = outpipe[0];
+    }
+    std::string readline(int timeout_ms) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+        for (;;) {
+            if (auto nl = buffer_.find('\n'); nl != std::string::npos) {
+                std::string line = buffer_.substr(0, nl);
+                buffer_.erase(0, nl + 1);
+                return line;
+            }
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                end - std::chrono::steady_clock::now());
+            if (left.count() <= 0) return "";
+            pollfd p{out_, POLLIN, 0};
+            if (::poll(&p, 1, static_cast<int>(left.count())) <= 0) return "";
+            char buf[4096];
+            const ssize_t got = ::read(out_, buf, sizeof buf);
+            if (got <= 0) return "";
+            buffer_.append(buf, static_cast<std::size_t>(got));
+        }
+    }
+
+    std::filesystem::path folder_;
+    pid_t pid_ = -1;
+    int in_ = -1, out_ = -1;
+    std::string buffer_;
+};
+
+}  // namespace korvin::test
