@@ -1,0 +1,198 @@
+#include "windows/formamp.h"
+
+#include <cmath>
+#include <cstdio>
+#include <vector>
+
+#include "engine/resultlayout.h"
+#include "platform/backend.h"
+#include "platform/desktop.h"
+#include "windows/filenames.h"
+#include "windows/plotvalue.h"
+
+namespace {
+
+constexpr double kFreqBound = 0.5;  // dB
+constexpr double kGroupBound = 52;  // ns
+
+// Fills `s` with one response curve; false when any |y| exceeds the bound.
+bool plotresponse(platform::Series& s, const std::uint8_t* block,
+                  double (*read)(const std::uint8_t*, std::size_t), double bound) {
+    bool pass = true;
+    s.points.clear();
+    for (std::size_t i = 0; i < resultlayout::kResponsePoints; ++i) {
+        double y = read(block, i);
+        if (std::fabs(y) > bound) pass = false;
+        if (windows::plotvalue(y)) s.points.push_back({resultlayout::response_x(i), y});
+    }
+    return pass;
+}
+
+std::string format(const char* fmt, double v) {
+    const int n = std::snprintf(nullptr, 0, fmt, v);
+    std::string text(static_cast<std::size_t>(n > 0 ? n : 0), '\0');
+    std::snprintf(text.data(), text.size() + 1, fmt, v);
+    return text;
+}
+
+void setverdict(platform::Label& l, bool pass) {
+    l.setcaption(pass ? "Pass" : "Fail");
+    l.setfontcolor(pass ? platform::kWindowText : platform::kRed);
+}
+
+void setupmask(platform::Series& high, platform::Series& low, platform::Series& measured) {
+    high.title = "Max";
+    high.defaultcolor = true;
+    low.title = "Min";
+    low.color = low.pencolor = platform::kFuchsia;
+    measured.title = "Measured";
+    measured.color = measured.pencolor = platform::kBlue;
+}
+
+void drawbounds(platform::Chart& c, platform::Series& high, platform::Series& low, double b) {
+    high.clear();
+    high.add(-3, b);
+    high.add(3, b);
+    low.clear();
+    low.add(-3, -b);
+    low.add(3, -b);
+    c.attach(high);
+    c.attach(low);
+    c.repaint();
+}
+
+}  // namespace
+
+TForm_amp::TForm_amp(Tmainform& main)
+    : MeasureFrame("TForm_amp", "Amplitude Flatness and Group Delay", main,
+                   {"0.1dB", "0.1dB", "0.1dB"}) {
+    setupcharts();
+    layoutfigures();
+    mni_SaveFreq.onclick = mni_SaveGroup.onclick =
+        mni_SaveBoth.onclick = [this](platform::MenuItem& item) { mbtn_saveClick(item); };
+    pm1.items = {&mni_SaveFreq, &mni_SaveGroup, &mni_SaveBoth};
+    mbtn_save.dropdown = &pm1;
+    addsavecontrol(mbtn_save);
+    drawmask();
+    startdebugtimer();
+}
+
+void TForm_amp::setupcharts() {
+    cht_freq.setbounds(324, 84, 660, 250);
+    cht_freq.title = "Frequency Response Error";
+    cht_freq.legend = true;
+    cht_freq.topvisible = false;
+    cht_freq.bottom = {"MHz", -3, 3, 1, 1, true};
+    cht_freq.left = {"dB", -0.55, 0.55, 0.1, 1, true};
+    setupmask(series_freq_high, series_freq_low, series_freq);
+    cht_group.setbounds(324, 334, 660, 250);
+    cht_group.title = "Group Delay Error";
+    cht_group.legend = true;
+    cht_group.bottom = {"MHz", -3, 3, 1, 1, true};
+    cht_group.left = {"ns", -60, 60, 20, 1, true};
+    setupmask(series_group_high, series_group_low, series_group);
+    add({&cht_freq, &cht_group});
+}
+
+void TForm_amp::layoutfigures() {
+    static constexpr int kRowTops[8] = {260, 290, 321, 351, 382, 412, 466, 498};
+    static constexpr const char* kRowCaptions[8] = {"Freq Resp Max",
+                                                    "Freq Resp Min",
+                                                    "Freq Resp Pk-Pk",
+                                                    "Group Delay Max",
+                                                    "Group Delay Min",
+                                                    "Group Delay Pk-Pk",
+                                                    "Frequency Response Mask Test:",
+                                                    "Group Delay Mask Test:"};
+    lbl_freqheading.setbounds(156, 232, 70, 16);
+    lbl_freqheading.setcaption("Freq(MHz)");
+    lbl_levelheading.setbounds(236, 232, 70, 16);
+    lbl_levelheading.setcaption("Level");
+    add({&lbl_freqheading, &lbl_levelheading});
+    for (int r = 0; r < 8; ++r) {
+        lbl_rows[r].setbounds(32, kRowTops[r], r < 6 ? 120 : 175, 16);
+        lbl_rows[r].setcaption(kRowCaptions[r]);
+        add(lbl_rows[r]);
+    }
+    struct Cell {
+        platform::Label& label;
+        int left, row;
+        const char* text;
+    };
+    const Cell cells[] = {
+        {lbl_freq_max_freq, 156, 0, "-2.5"},     {lbl_freq_max_level, 236, 0, "0.13dB"},
+        {lbl_freq_min_freq, 156, 1, "2.6"},      {lbl_freq_min_level, 236, 1, "-0.15dB"},
+        {lbl_freq_pk, 236, 2, "0.28dB"},         {lbl_group_max_freq, 156, 3, "-2.5"},
+        {lbl_group_max_level, 236, 3, "4.0ns"},  {lbl_group_min_freq, 156, 4, "2.2"},
+        {lbl_group_min_level, 236, 4, "-2.9ns"}, {lbl_group_pk, 236, 5, "6.9ns"},
+        {lbl_freq_mask, 212, 6, "Pass"},         {lbl_group_mask, 212, 7, "Pass"},
+    };
+    for (const Cell& c : cells) {
+        c.label.setbounds(c.left, kRowTops[c.row], 75, 16);
+        c.label.setcaption(c.text);
+        add(c.label);
+    }
+}
+
+void TForm_amp::drawmask() {
+    drawbounds(cht_freq, series_freq_high, series_freq_low, kFreqBound);
+    drawbounds(cht_group, series_group_high, series_group_low, kGroupBound);
+}
+
+void TForm_amp::showdata(const std::uint8_t* block) {
+    if (!block) return;
+    const bool freqpass = plotresponse(series_freq, block, resultlayout::freq_error, kFreqBound);
+    cht_freq.attach(series_freq);
+    cht_freq.repaint();
+    const bool grouppass =
+        plotresponse(series_group, block, resultlayout::group_error, kGroupBound);
+    cht_group.attach(series_group);
+    cht_group.repaint();
+    refreshreadout();
+    showresult(block, freqpass, grouppass);
+}
+
+void TForm_amp::showresult(const std::uint8_t* block, bool freqpass, bool grouppass) {
+    using resultlayout::Figure;
+    struct Row {
+        platform::Label& label;
+        Figure figure;
+        const char* fmt;
+    };
+    const Row rows[] = {
+        {lbl_freq_max_freq, Figure::FreqMaxFreq, "%.2f"},
+        {lbl_freq_max_level, Figure::FreqMax, "%.2fdB"},
+        {lbl_freq_min_freq, Figure::FreqMinFreq, "%.2f"},
+        {lbl_freq_min_level, Figure::FreqMin, "%.2fdB"},
+        {lbl_freq_pk, Figure::FreqPkPk, "%.2fdB"},
+        {lbl_group_max_freq, Figure::GroupMaxFreq, "%.2f"},
+        {lbl_group_max_level, Figure::GroupMax, "%.2fns"},
+        {lbl_group_min_freq, Figure::GroupMinFreq, "%.2f"},
+        {lbl_group_min_level, Figure::GroupMin, "%.2fns"},
+        {lbl_group_pk, Figure::GroupPkPk, "%.2fns"},
+    };
+    for (const Row& r : rows)
+        r.label.setcaption(format(r.fmt, resultlayout::figure(block, r.figure)));
+    setverdict(lbl_freq_mask, freqpass);
+    setverdict(lbl_group_mask, grouppass);
+}
+
+void TForm_amp::mbtn_saveClick(platform::MenuItem& item) {
+    if (&item == &mni_SaveFreq) savechart(cht_freq);
+    if (&item == &mni_SaveGroup) savechart(cht_group);
+    if (&item == &mni_SaveBoth) saveboth();
+}
+
+// Both charts under one chosen name: <name>_freq.jpg and <name>_group.jpg, written into the
+// folder the dialog showed, whatever the process's current folder is.
+void TForm_amp::saveboth() {
+    savedlg_1.filter = windows::kJpgFilter;
+    if (!platform::desktop().savedialog(savedlg_1)) return;
+    const std::string name = windows::filepart(savedlg_1.filename);
+    std::string folder = savedlg_1.folder;
+    if (!folder.empty() && folder.back() != '/') folder += '/';
+    savedlg_1.filename = folder + windows::forceextension(name, "_freq.jpg");
+    if (!exportchart(cht_freq, savedlg_1.filename)) return;
+    savedlg_1.filename = folder + windows::forceextension(name, "_group.jpg");
+    exportchart(cht_group, savedlg_1.filename);
+}

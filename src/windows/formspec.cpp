@@ -1,0 +1,91 @@
+#include "windows/formspec.h"
+
+#include <cmath>
+#include <limits>
+
+#include "engine/resultlayout.h"
+#include "windows/plotvalue.h"
+
+namespace windows {
+
+namespace {
+constexpr double kNoLimit = std::numeric_limits<double>::quiet_NaN();
+constexpr double kSlope = 11.56;  // dB per MHz on the flanks
+constexpr double kFlankOffset = -6.54;
+constexpr double kShoulder = -47.0;
+
+// The drawn mask, in drawing order.
+constexpr platform::PointF kMask[] = {{-6, -75.9}, {-3.5, -47}, {-3, -47},  {-3, -11},
+                                      {3, -11},    {3, -47},    {3.5, -47}, {6, -75.9}};
+
+// The frequency a point is tested at: divisor 4096, slightly below its plotted x.
+double testfrequency(std::size_t i) {
+    return i * 5.38 * 2 / 4096 - 5.38;
+}
+}  // namespace
+
+double masklimit(double f) {
+    if (f < -3.5) return kSlope * f + kFlankOffset;
+    if (f > -3.5 && f < -3) return kShoulder;
+    if (f >= -3 && f <= 3) return kNoLimit;
+    if (f > 3 && f < 3.5) return kShoulder;
+    if (f >= 3.5 && f < 6) return -kSlope * f + kFlankOffset;
+    return kNoLimit;
+}
+
+bool masktest(const std::uint8_t* block) {
+    for (std::size_t i = 0; i < resultlayout::kSpectrumPoints; ++i) {
+        const double limit = masklimit(testfrequency(i));
+        // No limit (NaN) never fails; neither does a NaN level.
+        if (resultlayout::spectrum(block, i) > limit) return false;
+    }
+    return true;
+}
+
+}  // namespace windows
+
+TForm_spec::TForm_spec(Tmainform& main)
+    : MeasureFrame("TForm_spec", "Spectrum", main, {"20", "0.1dB", "0.1dB"}) {
+    cht_spect.setbounds(234, 84, 750, 500);
+    cht_spect.title = "Spectrum";
+    cht_spect.legend = true;
+    cht_spect.bottom = {"MHz", -6, 6, 2, 1, true};
+    cht_spect.left = {"dB", -90, 10, 10, 1, true};
+    series_std.title = "Standard";
+    series_std.defaultcolor = true;
+    series_spect.title = "Measured";
+    series_spect.color = series_spect.pencolor = platform::kBlue;
+    lbl_maskcaption.setbounds(30, 240, 145, 16);
+    lbl_maskcaption.setcaption("Adjacent Channel Mask Test:");
+    lbl_mask.setbounds(179, 240, 40, 16);
+    lbl_mask.setcaption("Pass");
+    add({&cht_spect, &lbl_maskcaption, &lbl_mask});
+    btn_save.onclick = [this] { btn_saveClick(); };
+    addsavecontrol(btn_save);
+
+    series_std.clear();
+    for (const auto& p : windows::kMask) series_std.add(p.x, p.y);
+    cht_spect.attach(series_std);
+    cht_spect.repaint();
+    startdebugtimer();
+}
+
+void TForm_spec::showdata(const std::uint8_t* block) {
+    if (!block) return;
+    auto& points = series_spect.points;
+    points.clear();
+    for (std::size_t i = 0; i < resultlayout::kSpectrumPoints; ++i) {
+        double y = resultlayout::spectrum(block, i);
+        if (windows::plotvalue(y)) points.push_back({resultlayout::spectrum_x(i), y});
+    }
+    cht_spect.attach(series_spect);
+    cht_spect.repaint();
+    refreshreadout();
+    showmask(block);
+}
+
+void TForm_spec::showmask(const std::uint8_t* block) {
+    const bool pass = windows::masktest(block);
+    lbl_mask.setcaption(pass ? "Pass" : "Fail");
+    lbl_mask.setfontcolor(pass ? platform::kWindowText : platform::kRed);
+}

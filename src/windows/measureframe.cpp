@@ -1,0 +1,131 @@
+#include "windows/measureframe.h"
+
+#include <cstdio>
+
+#include "engine/buffers.h"
+#include "platform/backend.h"
+#include "platform/chartexport.h"
+#include "shell/mainfram.h"
+#include "windows/filenames.h"
+
+namespace windows {
+
+namespace {
+constexpr int kClientWidth = 984;
+constexpr int kReadoutLeft = 32;
+constexpr int kValueLeft = 120;
+constexpr int kButtonTop = 610;
+}  // namespace
+
+std::string readouttext(std::uint8_t halfdb) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%2.1fdB", halfdb / 2.0);
+    return text;
+}
+
+MeasureFrame::MeasureFrame(std::string name, const std::string& title, Tmainform& main,
+                           Placeholders ph)
+    : platform::Form(std::move(name)), main_(main) {
+    clientwidth = kClientWidth;
+    clientheight = 662;
+    minimizebox = true;
+    maximizebox = false;
+    fixedborder = true;
+
+    img1.setbounds(13, 10, 135, 90);
+    img1.stretch = true;
+    img1.setpicture(&main.il2, 0);
+    img1.sethint("Veltrax Communication");
+    img1.setshowhint(true);
+
+    // Centred by an estimate of the text's width at 21 pixels.
+    const int titlewidth = static_cast<int>(title.size()) * 12;
+    lbl_1.setbounds((kClientWidth - titlewidth) / 2, 20, titlewidth, 26);
+    lbl_1.fontheight = 21;
+    lbl_1.setcaption(title);
+    setcaption(title);
+
+    lbl_2.setbounds(30, 110, 180, 16);
+    lbl_2.setcaption("Real-time Measurements");
+    lbl_snrcaption.setcaption("SNR = ");
+    lbl_limdcaption.setcaption("Lower IMD = ");
+    lbl_uimdcaption.setcaption("Upper IMD = ");
+    lbl_snr.setcaption(ph.snr);
+    lbl_limd.setcaption(ph.limd);
+    lbl_uimd.setcaption(ph.uimd);
+    placereadout(145, 195);
+
+    btn_close.setbounds(630, kButtonTop, 120, 25);
+    btn_close.setcaption("Close &&& Back to Main");
+    btn_close.onclick = [this] { btn_closeClick(); };
+
+    savedlg_1.filter = kJpgFilter;
+    tmr1.ontimer = [this] { tmr1Timer(); };
+    onclose = [this](platform::CloseAction& a) { FormClose(a); };
+
+    add({&img1, &lbl_1, &lbl_2, &lbl_snrcaption, &lbl_snr, &lbl_limdcaption, &lbl_limd,
+         &lbl_uimdcaption, &lbl_uimd, &btn_close});
+}
+
+MeasureFrame::~MeasureFrame() {
+    tmr1.setenabled(false);
+}
+
+void MeasureFrame::placereadout(int top, int lasttop) {
+    const int tops[3] = {top, top + 25, lasttop};
+    platform::Label* captions[3] = {&lbl_snrcaption, &lbl_limdcaption, &lbl_uimdcaption};
+    platform::Label* values[3] = {&lbl_snr, &lbl_limd, &lbl_uimd};
+    for (int i = 0; i < 3; ++i) {
+        captions[i]->setbounds(kReadoutLeft, tops[i], 85, 16);
+        values[i]->setbounds(kValueLeft, tops[i], 80, 16);
+    }
+}
+
+void MeasureFrame::addsavecontrol(platform::Button& save) {
+    save.setbounds(820, kButtonTop, 120, 25);
+    save.setcaption("Save to File");
+    add(save);
+}
+
+void MeasureFrame::startdebugtimer() {
+    if (runmode == RunDebug) tmr1.setenabled(true);
+}
+
+void MeasureFrame::showstatus(const std::uint8_t* status) {
+    if (!status) return;
+    lbl_snr.setcaption(readouttext(status[1]));
+    lbl_limd.setcaption(readouttext(status[2]));
+    lbl_uimd.setcaption(readouttext(status[3]));
+}
+
+void MeasureFrame::refreshreadout() {
+    MeasureFrame::showstatus(statusblock);
+}
+
+void MeasureFrame::tmr1Timer() {
+    main_.simulatedata();
+}
+
+void MeasureFrame::FormClose(platform::CloseAction& action) {
+    action = platform::CloseAction::Free;
+    // The object lives on until the main window releases it; no more simulated captures.
+    tmr1.setenabled(false);
+    freeseries();
+    main_.formclosed();
+}
+
+void MeasureFrame::savechart(const platform::Chart& chart) {
+    savedlg_1.filter = kJpgFilter;
+    if (!platform::desktop().savedialog(savedlg_1)) return;
+    savedlg_1.filename = forceextension(savedlg_1.filename, ".jpg");
+    exportchart(chart, savedlg_1.filename);
+}
+
+bool MeasureFrame::exportchart(const platform::Chart& chart, const std::string& file) {
+    std::string reason;
+    if (platform::exportchartjpeg(chart, file, reason)) return true;
+    platform::desktop().errorbox("Can not write " + file + ": " + reason);
+    return false;
+}
+
+}  // namespace windows

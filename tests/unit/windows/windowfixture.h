@@ -1,0 +1,70 @@
+// Measurement windows on a headless main window, with a recorded chart export.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "engine/resultlayout.h"
+#include "platform/chart.h"
+#include "support/mainformfixture.h"
+#include "windows/windowfactory.h"
+
+namespace korvin::test {
+
+// The chart export of this test program: records each call and writes a small file, so a name
+// that cannot be written fails with the system's reason as the real export does.
+struct ExportCall {
+    const platform::Chart* chart;
+    std::string file;
+};
+std::vector<ExportCall>& exportcalls();
+
+class WindowTest : public MainFormTest {
+  protected:
+    void SetUp() override {
+        MainFormTest::SetUp();
+        exportcalls().clear();
+        block.assign(resultlayout::kBlockSize, 0);
+    }
+    // Starts the main window (args as on the command line) and opens window `kind`.
+    template <class W>
+    W& openwindow(int kind, std::vector<std::string> args = {}) {
+        start(std::move(args));
+        main->windowfactory = createmeasurewindow;
+        main->btmbtnClick(kind);
+        auto* w = dynamic_cast<W*>(main->openwindow());
+        EXPECT_NE(w, nullptr);
+        return *w;
+    }
+    std::string path(const std::string& name) const { return (folder() / name).string(); }
+    // Writers for each region, mirroring resultlayout's readers.
+    void setconst(std::size_t i, double x, double y) {
+        put(resultlayout::kConstellationOffset + 16 * i, x);
+        put(resultlayout::kConstellationOffset + 16 * i + 8, y);
+    }
+    void seteye(std::size_t trace, std::size_t j, double v) {
+        put(resultlayout::kEyeOffset + 8 * (resultlayout::kEyePointsPerTrace * trace + j), v);
+    }
+    void setspectrum(std::size_t i, double v) { put(resultlayout::kSpectrumOffset + 8 * i, v); }
+    void setfreq(std::size_t i, double v) { put(resultlayout::kFreqErrorOffset + 8 * i, v); }
+    void setgroup(std::size_t i, double v) { put(resultlayout::kGroupErrorOffset + 8 * i, v); }
+    void setfigure(resultlayout::Figure f, double v) {
+        put(resultlayout::kFiguresOffset + 8 * static_cast<std::size_t>(f), v);
+    }
+
+    std::vector<std::uint8_t> block;
+
+  private:
+    void put(std::size_t offset, double v) { resultlayout::write(block.data(), offset, v); }
+};
+
+inline std::vector<double> ys(const platform::Series& s) {
+    std::vector<double> v;
+    for (const auto& p : s.points) v.push_back(p.y);
+    return v;
+}
+
+}  // namespace korvin::test
