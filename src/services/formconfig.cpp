@@ -71,10 +71,10 @@ void Tform_config::layout() {
     lbl_1.setvisible(false);
     nedt_cycle.setvisible(false);
     cbb_cycle_type.setvisible(false);
-    for (platform::Control* c : {static_cast<platform::Control*>(&ckbox_enable), &lbl_1,
-                                 &nedt_cycle, &cbb_cycle_type, &lbl_3, &edt_path, &btn_browse,
-                                 &ckbox_save_comm, &lbl_2, &ipedt_dest1})
-        c->parent = &group_box;
+    const std::initializer_list<platform::Control*> grouped = {
+        &ckbox_enable, &lbl_1,      &nedt_cycle,      &cbb_cycle_type, &lbl_3,
+        &edt_path,     &btn_browse, &ckbox_save_comm, &lbl_2,          &ipedt_dest1};
+    for (platform::Control* c : grouped) c->parent = &group_box;
     add({&group_box, &ckbox_enable, &lbl_1, &nedt_cycle, &cbb_cycle_type, &lbl_3, &edt_path,
          &btn_browse, &ckbox_save_comm, &lbl_2, &ipedt_dest1, &btmbtn_1, &btmbtn_2});
 }

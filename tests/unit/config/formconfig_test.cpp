@@ -1,0 +1,263 @@
+#include "services/formconfig.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/headless.h"
+#include "services/autosavethread.h"
+#include "services/globalunit.h"
+#include "shell/mainfram.h"
+#include "unit/services/servicetestutil.h"
+
+namespace {
+
+constexpr char kFile[] =
+    "[AUTO_SAVE]\nSwitch=1\nCycle=5\nType=2\nPath=/old/\n\n\n[CONFIG]\nDefault IP=10.0.0.7\n\n\n"
+    "[SAVE_COMM]\nSwitch=0\n";
+
+class ConfigDialog : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        backend.desk.exefolder_ = folder.path();
+        setmemory(true, 5, 2, "/old/");
+    }
+    void TearDown() override { setmemory(false, 0, 0, ""); }
+    static void setmemory(bool on, int cycle, int type, const std::string& path) {
+        autosavecfg.enabled = on;
+        autosavecfg.cycle = cycle;
+        autosavecfg.cycletype = static_cast<std::uint8_t>(type);
+        setautosavepath(path);
+        defaultip = "10.0.0.7";
+        savecomm = false;
+    }
+    // A dialog as the main window opens it; its reopen requests are recorded with the folder
+    // in memory at that moment, and passed on to `thread` when one is given.
+    std::unique_ptr<Tform_config> open(tautosavethread* thread = nullptr) {
+        auto d = std::make_unique<Tform_config>([this, thread](unsigned msg) {
+            posts.emplace_back(msg, autosavepath());
+            if (thread) postautosave(thread, msg, nullptr, 0);
+        });
+        d->showmodal();
+        return d;
+    }
+    std::string ini() const { return folder / "config.ini"; }
+    std::string file() const { return svctest::readfile(ini()); }
+
+    platform::HeadlessBackend backend;  // first: it outlives the dialogs
+    svctest::TempFolder folder;
+    std::vector<std::pair<unsigned, std::string>> posts;
+};
+
+TEST_F(ConfigDialog, ShowsTheSettingsInMemoryAndCarriesTheHiddenCycle) {
+    savecomm = true;
+    auto d = open();
+    EXPECT_EQ(d->caption(), "Config");
+    EXPECT_TRUE(d->ckbox_enable.checked());
+    EXPECT_EQ(d->edt_path.text(), "/old/");
+    EXPECT_EQ(d->ipedt_dest1.address(), "10.0.0.7");
+    EXPECT_TRUE(d->ckbox_save_comm.checked());
+    EXPECT_EQ(d->cbb_cycle_type.itemindex(), 2);
+    EXPECT_EQ(d->nedt_cycle.roundedvalue(), 5);
+    EXPECT_FALSE(d->nedt_cycle.visible() || d->cbb_cycle_type.visible() || d->lbl_1.visible());
+    EXPECT_FALSE(d->edt_path.tabstop);
+}
+
+TEST_F(ConfigDialog, OkUntouchedWritesNothingAndPostsNothing) {
+    // The extremes of what the file may hold: a cycle beyond six digits, a type out of range.
+    const std::vector<std::function<void()>> memories = {
+        [] {},
+        [] { setmemory(false, INT32_MAX, 4, "/x/"); },
+        [] { setmemory(true, INT32_MIN, 255, ""); },
+    };
+    for (std::size_t i = 0; i < memories.size(); ++i) {
+        memories[i]();
+        svctest::writefile(ini(), kFile);
+        auto d = open();
+        d->btmbtn_1.click();
+        EXPECT_TRUE(d->closed()) << i;
+        EXPECT_EQ(file(), kFile) << i;
+        std::filesystem::remove(ini());
+        open()->btmbtn_1.click();
+        EXPECT_FALSE(svctest::exists(ini())) << i;
+    }
+    EXPECT_TRUE(posts.empty());
+    EXPECT_TRUE(backend.desk.errorboxes().empty());
+}
+
+TEST_F(ConfigDialog, EachChangeWritesOnlyItsOwnKeyIntoANewFile) {
+    struct Change {
+        std::function<void(Tform_config&)> edit;
+        std::string written;
+        std::function<bool()> stored;
+    };
+    const std::vector<Change> changes = {
+        {[](Tform_config& d) { d.nedt_cycle.settext("9"); }, "[AUTO_SAVE]\nCycle=9\n",
+         [] { return autosavecfg.cycle == 9; }},
+        {[](Tform_config& d) { d.cbb_cycle_type.setitemindex(3); }, "[AUTO_SAVE]\nType=3\n",
+         [] { return autosavecfg.cycletype == 3; }},
+        {[](Tform_config& d) { d.edt_path.settext("/New/"); }, "[AUTO_SAVE]\nPath=/New/\n",
+         [] { return autosavepath() == "/New/"; }},
+        {[](Tform_config& d) { d.ckbox_enable.click(); }, "[AUTO_SAVE]\nSwitch=0\n",
+         [] { return !autosavecfg.enabled; }},
+        {[](Tform_config& d) { d.ipedt_dest1.setaddress("10.0.0.300"); },
+         "[CONFIG]\nDefault IP=10.0.0.255\n", [] { return defaultip == "10.0.0.255"; }},
+        {[](Tform_config& d) { d.ckbox_save_comm.click(); }, "[SAVE_COMM]\nSwitch=1\n",
+         [] { return savecomm; }},
+    };
+    for (const Change& c : changes) {
+        setmemory(true, 5, 2, "/old/");
+        std::filesystem::remove(ini());
+        auto d = open();
+        c.edit(*d);
+        d->btmbtn_1.click();
+        EXPECT_EQ(file(), c.written);
+        EXPECT_TRUE(c.stored()) << c.written;
+        EXPECT_TRUE(d->closed());
+    }
+    // Only a folder change with auto-save left on asks for a reopen.
+    ASSERT_EQ(posts.size(), 1u);
+    EXPECT_EQ(posts[0], std::make_pair(kMsgReopen, std::string("/New/")));
+}
+
+// The auto-save thread has its file open in the old folder and is held at its next block while
+// the dialog's OK runs; one more block follows.
+TEST_F(ConfigDialog, OnlyAFolderChangeWithAutoSaveKeptOnMovesTheNextLine) {
+    const std::string line = "2024-03-07 14:05:09,   SNR LID UID,   35.5,   52.0,   51.5\r\n";
+    const std::string day = "imd_snr_2024_03_07.txt";
+    const std::uint8_t status[4] = {0, 71, 104, 103};
+    struct Case {
+        bool was, now, moves;
+    };
+    for (const Case c : {Case{true, true, true}, Case{false, true, false}, {true, false, false}}) {
+        const std::string oldf = folder / (std::to_string(c.was) + std::to_string(c.now) + "a/");
+        const std::string newf = folder / (std::to_string(c.was) + std::to_string(c.now) + "b/");
+        std::filesystem::create_directories(oldf);
+        std::filesystem::create_directories(newf);
+        setmemory(c.was, 5, 2, oldf);
+        svctest::ScriptedClock clock({{2024, 3, 7, 14, 5, 9, 0}}, 2);
+        tautosavethread t([&clock] { return clock(); });
+        t.start();
+        postautosave(&t, kMsgStatus, status, 4);
+        postautosave(&t, kMsgStatus, status, 4);
+        clock.waitheld();
+        auto d = open(&t);
+        d->edt_path.settext(newf);
+        if (c.was != c.now) d->ckbox_enable.click();
+        d->btmbtn_1.click();
+        postautosave(&t, kMsgStatus, status, 4);
+        clock.release();
+        t.stop();
+        EXPECT_EQ(svctest::readfile(oldf + day), c.moves ? line + line : line + line + line);
+        EXPECT_EQ(svctest::exists(newf + day), c.moves);
+        EXPECT_EQ(autosavecfg.enabled, c.now);
+        EXPECT_EQ(file(), "[AUTO_SAVE]\nPath=" + newf + (c.was != c.now ? "\nSwitch=" : "") +
+                              (c.was != c.now ? (c.now ? "1" : "0") : "") + "\n");
+        std::filesystem::remove(ini());
+    }
+    EXPECT_EQ(posts.size(), 1u);
+}
+
+TEST_F(ConfigDialog, EnableRuleGuardsOnlyThePathAndBrowse) {
+    setmemory(false, 0, 0, "/typed");
+    auto d = open();
+    backend.desk.folderchoices = {"/chosen"};
+    const auto expect = [&d](bool on) {
+        EXPECT_EQ(d->edt_path.readonly(), !on);
+        EXPECT_EQ(d->btn_browse.enabled(), on);
+        EXPECT_TRUE(d->ckbox_save_comm.enabled() && d->ipedt_dest1.enabled());
+    };
+    expect(false);
+    d->btn_browse.click();
+    EXPECT_EQ(d->edt_path.text(), "/typed");
+    d->ckbox_enable.click();
+    expect(true);
+    d->btn_browse.click();
+    EXPECT_EQ(d->edt_path.text(), "/chosen/");
+    d->ckbox_enable.click();
+    expect(false);
+}
+
+TEST_F(ConfigDialog, BrowseEndsTheFolderWithOneSeparatorAndCancelKeepsTheText) {
+    auto d = open();
+    backend.desk.folderchoices = {"/data/imd", "/data/snr/", "/"};
+    d->btn_browse.click();
+    EXPECT_EQ(d->edt_path.text(), "/data/imd/");
+    d->btn_browse.click();
+    EXPECT_EQ(d->edt_path.text(), "/data/snr/");
+    d->btn_browse.click();
+    EXPECT_EQ(d->edt_path.text(), "/");
+    d->btn_browse.click();  // cancelled
+    EXPECT_EQ(d->edt_path.text(), "/");
+}
+
+TEST_F(ConfigDialog, CancelAndTheCloseBoxChangeNeitherMemoryNorFile) {
+    for (bool closebox : {false, true}) {
+        svctest::writefile(ini(), kFile);
+        auto d = open();
+        d->nedt_cycle.settext("77");
+        d->edt_path.settext("/elsewhere/");
+        d->ckbox_enable.click();
+        d->ckbox_save_comm.click();
+        d->ipedt_dest1.setaddress("1.2.3.4");
+        closebox ? d->close() : d->btmbtn_2.click();
+        EXPECT_TRUE(d->closed());
+        EXPECT_EQ(d->closeaction(), platform::CloseAction::Free);
+        EXPECT_EQ(file(), kFile);
+        EXPECT_TRUE(autosavecfg.enabled && !savecomm);
+        EXPECT_EQ(autosavecfg.cycle, 5);
+        EXPECT_EQ(autosavepath(), "/old/");
+        EXPECT_EQ(defaultip, "10.0.0.7");
+    }
+    EXPECT_TRUE(posts.empty());
+}
+
+TEST_F(ConfigDialog, AnUnwritableKeyStopsOkWithTheDialogOpen) {
+    // Root writes through any permission, but not into a folder that does not exist.
+    std::filesystem::create_symlink(folder / "gone/config.ini", ini());
+    auto d = open();
+    d->nedt_cycle.settext("9");
+    d->edt_path.settext("/new/");
+    d->ckbox_save_comm.click();
+    d->btmbtn_1.click();
+    EXPECT_EQ(backend.desk.errorboxes(), std::vector<std::string>{"Unable to write to " + ini()});
+    EXPECT_FALSE(d->closed());
+    EXPECT_EQ(autosavecfg.cycle, 9);  // stored before its write failed
+    EXPECT_EQ(autosavepath(), "/old/");
+    EXPECT_FALSE(savecomm);
+    EXPECT_TRUE(posts.empty());
+
+    std::filesystem::remove(ini());
+    d->btmbtn_1.click();  // the rest goes through; the cycle is no longer a change
+    EXPECT_TRUE(d->closed());
+    EXPECT_EQ(file(), "[AUTO_SAVE]\nPath=/new/\n\n\n[SAVE_COMM]\nSwitch=1\n");
+    EXPECT_EQ(posts.size(), 1u);
+}
+
+// Through the main window's menu: a fresh dialog each time with its icon, freed once closed.
+TEST_F(ConfigDialog, TheMenuOpensAFreshDialogEachTime) {
+    Tmainform main;
+    main.configopener = openconfigdialog;
+    for (bool expected : {false, true}) {
+        main.mniConfig2.click();
+        ASSERT_EQ(backend.modalstack.size(), 1u);
+        auto* d = dynamic_cast<Tform_config*>(backend.modalstack.back());
+        ASSERT_NE(d, nullptr);
+        EXPECT_EQ(d->iconlist, &main.il1);
+        EXPECT_EQ(d->iconindex, 7);
+        EXPECT_EQ(d->ckbox_save_comm.checked(), expected);
+        d->ckbox_save_comm.setchecked(true);
+        expected ? d->close() : d->btmbtn_1.click();
+        backend.processevents();  // the dialog frees itself here (ASan sees a leak otherwise)
+        EXPECT_TRUE(backend.modalstack.empty());
+    }
+    EXPECT_TRUE(savecomm);
+}
+
+}  // namespace
