@@ -13,6 +13,7 @@
 #include "platform/qt/qtformview.h"
 #include "platform/qt/qtimages.h"
 #include "platform/qt/qtviewkinds.h"
+#include "platform/qt/qtwaterimage.h"
 
 namespace platform::qt {
 
@@ -298,6 +299,9 @@ ControlView* makeview(Control& c, QWidget* parent, FormView& owner) {
             break;
         case Kind::Chart:
             v = makechartview(static_cast<Chart&>(c), parent, owner);
+            break;
+        case Kind::WaterImage:
+            v = makewaterview(static_cast<WaterImage&>(c), parent, owner);
             break;
         default:
             return nullptr;  // a kind rendered elsewhere, or not at all

@@ -81,9 +81,10 @@ struct FormView::Tracker {
 FormView::FormView(Form& form, bool modal, std::function<void(FormView&)> onmodelgone)
     : form_(form), onmodelgone_(std::move(onmodelgone)) {
     build(modal);
-    tracker_ = std::make_shared<Tracker>();
-    tracker_->view = this;
-    form_.changed = [this, t = tracker_] { syncform(); };
+    auto tracker = std::make_shared<Tracker>();
+    tracker->view = this;
+    tracker_ = tracker;
+    form_.changed = [this, t = std::move(tracker)] { syncform(); };
 }
 
 FormView::~FormView() {
@@ -172,7 +173,7 @@ void FormView::syncform() {
 void FormView::detach() {
     if (!live_) return;
     live_ = false;
-    tracker_->view = nullptr;
+    if (auto t = tracker_.lock()) t->view = nullptr;
     form_.changed = nullptr;
     for (auto& [c, v] : views_)
         if (v) v->detach();

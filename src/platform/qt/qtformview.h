@@ -45,7 +45,7 @@ class FormView : public QObject {
     QWidget* window_ = nullptr;  // owns this view (as a child QObject)
     QWidget* client_ = nullptr;  // the client area: controls without a parent live here
     std::unordered_map<Control*, ControlView*> views_;
-    std::shared_ptr<Tracker> tracker_;
+    std::weak_ptr<Tracker> tracker_;  // owned by the form's observer alone
     std::function<void(FormView&)> onmodelgone_;
 };
 
