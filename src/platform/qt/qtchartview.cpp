@@ -80,19 +80,25 @@ void setupgrid(QValueAxis& g, const Axis& m) {
 class ChartView : public ControlView {
   public:
     ChartView(Chart& c, QWidget* parent, FormView& owner)
-        : ControlView(c, new QChartView(parent), owner), chart_(c) {
+        // Made with its chart: a chart set later would leave the view's first one behind.
+        : ControlView(c, new QChartView(new QChart, parent), owner), chart_(c) {
         auto* view = static_cast<QChartView*>(widget());
-        qchart_ = new QChart;
+        qchart_ = view->chart();
         qchart_->setAnimationOptions(QChart::NoAnimation);
-        view->setChart(qchart_);
         // Thousands of points each repaint: no antialiasing, no OpenGL.
         view->setRenderHint(QPainter::Antialiasing, false);
         makeaxes();
         registry()[&chart_] = view;
+        // The view of a closed form no longer stands for the chart (detach), nor when gone.
         QObject::connect(view, &QObject::destroyed, [key = &chart_, view] {
             auto it = registry().find(key);
             if (it != registry().end() && it->second == view) registry().erase(it);
         });
+    }
+    void detach() override {
+        ControlView::detach();
+        auto it = registry().find(&chart_);
+        if (it != registry().end() && it->second == widget()) registry().erase(it);
     }
     void sync() override {
         ControlView::sync();

@@ -19,7 +19,7 @@ class ControlView : public QObject {
     // Model -> widget: called on every change of the model.
     virtual void sync();
     // Drops the model's observer; the view makes no more model calls.
-    void detach();
+    virtual void detach();
 
   protected:
     // False once the form has closed or its model has gone.

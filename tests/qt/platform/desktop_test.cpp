@@ -1,0 +1,80 @@
+// Desktop services: message boxes from any thread, file dialog filters, the executable's folder.
+#include <QAbstractButton>
+#include <QApplication>
+#include <QMessageBox>
+#include <QTest>
+#include <QThread>
+#include <QTimer>
+#include <atomic>
+#include <thread>
+
+#include "platform/qt/qtdesktop.h"
+#include "qtenv.h"
+
+namespace {
+
+struct BoxSeen {
+    QString title, text;
+    int buttons = 0;
+    bool uithread = false;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+};
+
+// Answers the next message box with `button` and records what it showed.
+class BoxAnswerer {
+  public:
+    BoxAnswerer(QMessageBox::StandardButton button, BoxSeen& seen) {
+        QObject::connect(&timer_, &QTimer::timeout, [this, button, &seen] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box) return;
+            timer_.stop();
+            seen = {box->windowTitle(), box->text(), static_cast<int>(box->buttons().size()),
+                    QThread::currentThread() == box->thread(), box->icon()};
+            box->button(button)->click();
+        });
+        timer_.start(10);
+    }
+
+  private:
+    QTimer timer_;
+};
+
+TEST(QtDesktop, ErrorBoxFromAWorkerIsShownByTheUiThread) {
+    auto& desk = qttest::backend().desktop();
+    BoxSeen seen;
+    BoxAnswerer answer(QMessageBox::Ok, seen);
+    std::atomic<bool> done{false};
+    std::thread worker([&] {
+        desk.errorbox("The log file cannot be written.");
+        done = true;
+    });
+    QTRY_VERIFY_WITH_TIMEOUT(done.load(), 10000);
+    worker.join();
+    EXPECT_EQ(seen.title, "Error");
+    EXPECT_EQ(seen.text, "The log file cannot be written.");
+    EXPECT_EQ(seen.buttons, 1);
+    EXPECT_EQ(seen.icon, QMessageBox::Critical);
+    EXPECT_TRUE(seen.uithread);
+}
+
+TEST(QtDesktop, QuestionReturnsTheButtonChosen) {
+    auto& desk = qttest::backend().desktop();
+    BoxSeen seen;
+    BoxAnswerer answer(QMessageBox::No, seen);
+    EXPECT_EQ(desk.question("Stop the measurement?"), platform::Answer::No);
+    EXPECT_EQ(seen.buttons, 3);
+    EXPECT_EQ(seen.icon, QMessageBox::Warning);
+}
+
+TEST(QtDesktop, SaveFiltersKeepTheirTexts) {
+    using platform::qt::QtDesktop;
+    EXPECT_EQ(QtDesktop::qtfilter("JGP Files(*.jpg)|*.jpg"), "JGP Files(*.jpg) (*.jpg)");
+    EXPECT_EQ(QtDesktop::qtfilter("Text|*.txt;*.log|All|*.*"), "Text (*.txt *.log);;All (*.*)");
+}
+
+TEST(QtDesktop, ExeFolderEndsWithASlash) {
+    const std::string folder = qttest::backend().desktop().exefolder();
+    EXPECT_EQ(QString::fromStdString(folder), QCoreApplication::applicationDirPath() + "/");
+}
+
+}  // namespace

@@ -1,0 +1,148 @@
+// The QTcpSocket client socket against a server on the loopback.
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTest>
+#include <cerrno>
+#include <memory>
+#include <vector>
+
+#include "platform/qt/qtsocket.h"
+#include "qtenv.h"
+
+namespace {
+
+using platform::SocketErrorKind;
+
+struct Recorder {
+    std::unique_ptr<platform::ClientSocket> socket = qttest::backend().createsocket();
+    int connecting = 0, connects = 0, disconnects = 0, errors = 0, reads = 0;
+    int errorcode = 0;
+    SocketErrorKind errorkind = SocketErrorKind::General;
+    std::vector<std::uint8_t> received;
+    int chunk = 2044;  // the most one read event takes
+
+    explicit Recorder(quint16 port) {
+        socket->address = "127.0.0.1";
+        socket->port = port;
+        socket->onconnecting = [this] { ++connecting; };
+        socket->onconnect = [this] { ++connects; };
+        socket->ondisconnect = [this] { ++disconnects; };
+        socket->onerror = [this](SocketErrorKind k, int& code) {
+            ++errors;
+            errorkind = k;
+            errorcode = code;
+        };
+        socket->onread = [this] {
+            ++reads;
+            std::uint8_t buf[4096];
+            const int want = std::min(chunk, socket->receivelength());
+            const int got = socket->receivebuf(buf, want);
+            received.insert(received.end(), buf, buf + got);
+        };
+    }
+};
+
+class Sockets : public testing::Test {
+  protected:
+    void SetUp() override { ASSERT_TRUE(server.listen(QHostAddress::LocalHost)); }
+    // Connects `r` and returns the server's end.
+    QTcpSocket* connect(Recorder& r) {
+        r.socket->setactive(true);
+        if (!server.waitForNewConnection(5000)) return nullptr;
+        QTcpSocket* peer = server.nextPendingConnection();
+        return QTest::qWaitFor([&] { return r.socket->active(); }, 5000) ? peer : nullptr;
+    }
+    QTcpServer server;
+};
+
+TEST_F(Sockets, ConnectReadsEverythingAndDisconnectsBeforeReturning) {
+    Recorder r(server.serverPort());
+    r.socket->setactive(true);
+    EXPECT_EQ(r.connecting, 1);  // inside the call
+    EXPECT_FALSE(r.socket->active());
+    ASSERT_TRUE(server.waitForNewConnection(5000));
+    QTcpSocket* peer = server.nextPendingConnection();
+    QTRY_COMPARE_WITH_TIMEOUT(r.connects, 1, 5000);
+    EXPECT_TRUE(r.socket->active());
+
+    // One write, several packets' worth: read events continue while bytes remain.
+    QByteArray data(5000, '\0');
+    for (int i = 0; i < data.size(); ++i) data[i] = static_cast<char>(i * 7);
+    peer->write(data);
+    peer->flush();
+    QTRY_COMPARE_WITH_TIMEOUT(r.received.size(), std::size_t(5000), 5000);
+    EXPECT_GE(r.reads, 3);
+    EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(r.received.data()), 5000), data);
+
+    const std::uint8_t hello[] = {1, 2, 3};
+    EXPECT_EQ(r.socket->sendbuf(hello, 3), 3);
+    QTRY_COMPARE_WITH_TIMEOUT(peer->bytesAvailable(), 3, 5000);
+
+    r.socket->setactive(false);
+    EXPECT_EQ(r.disconnects, 1);
+    EXPECT_FALSE(r.socket->active());
+    EXPECT_EQ(r.socket->sendbuf(hello, 3), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(peer->state(), QAbstractSocket::UnconnectedState, 5000);
+    EXPECT_EQ(r.disconnects, 1);
+    EXPECT_EQ(r.errors, 0);
+}
+
+TEST_F(Sockets, PeerCloseIsADisconnectNotAnError) {
+    Recorder r(server.serverPort());
+    QTcpSocket* peer = connect(r);
+    ASSERT_NE(peer, nullptr);
+    peer->close();
+    QTRY_COMPARE_WITH_TIMEOUT(r.disconnects, 1, 5000);
+    EXPECT_FALSE(r.socket->active());
+    EXPECT_EQ(r.errors, 0);
+}
+
+TEST_F(Sockets, RefusedConnectReportsTheErrno) {
+    const quint16 port = server.serverPort();
+    server.close();
+    Recorder r(port);
+    // The handler closes the socket from inside the error event.
+    r.socket->onerror = [&](SocketErrorKind k, int& code) {
+        ++r.errors;
+        r.errorkind = k;
+        r.errorcode = code;
+        r.socket->setactive(false);
+    };
+    r.socket->setactive(true);
+    QTRY_COMPARE_WITH_TIMEOUT(r.errors, 1, 5000);
+    EXPECT_EQ(r.errorcode, ECONNREFUSED);
+    EXPECT_EQ(r.errorkind, SocketErrorKind::Connect);
+    EXPECT_FALSE(r.socket->active());
+    EXPECT_EQ(r.connects, 0);
+    EXPECT_EQ(r.disconnects, 0);
+
+    // The socket can connect afterwards.
+    ASSERT_TRUE(server.listen(QHostAddress::LocalHost, port));
+    r.socket->setactive(true);
+    QTRY_COMPARE_WITH_TIMEOUT(r.connects, 1, 5000);
+}
+
+TEST_F(Sockets, ReaderClosingInsideTheReadEventGetsNoMoreEvents) {
+    Recorder r(server.serverPort());
+    r.socket->onread = [&] {
+        ++r.reads;
+        r.socket->setactive(false);
+    };
+    QTcpSocket* peer = connect(r);
+    ASSERT_NE(peer, nullptr);
+    peer->write(QByteArray(6000, 'x'));
+    QTRY_COMPARE_WITH_TIMEOUT(r.disconnects, 1, 5000);
+    // A later event would show here; the queue is run dry first.
+    QCoreApplication::processEvents();
+    EXPECT_EQ(r.reads, 1);
+}
+
+TEST_F(Sockets, ErrorCodes) {
+    using S = QAbstractSocket;
+    EXPECT_EQ(platform::qt::QtClientSocket::errnofor(S::ConnectionRefusedError), ECONNREFUSED);
+    EXPECT_EQ(platform::qt::QtClientSocket::errnofor(S::SocketTimeoutError), ETIMEDOUT);
+    EXPECT_EQ(platform::qt::QtClientSocket::errnofor(S::NetworkError), ENETUNREACH);
+    EXPECT_EQ(platform::qt::QtClientSocket::errnofor(S::UnknownSocketError), EIO);
+}
+
+}  // namespace
