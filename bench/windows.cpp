@@ -1,0 +1,133 @@
+// The measurement windows on the Qt backend (QT_QPA_PLATFORM=offscreen): showdata of a real
+// 8-VSB result plus the repaint it causes, the SNR window's showstatus with a full ring, and a
+// 750 x 500 chart exported as JPEG.
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "dllexport.h"
+#include "engine/buffers.h"
+#include "engine/resultlayout.h"
+#include "platform/chartexport.h"
+#include "platform/qt/qtbackend.h"
+#include "shell/mainfram.h"
+#include "vsbsignal.h"
+#include "windows/fomrstel.h"
+#include "windows/formsnr.h"
+#include "windows/windowfactory.h"
+
+namespace {
+
+// One capture of the stand-in exciter's signal through the engine, as the windows get it.
+void makeresult() {
+    vsb::Impairments imp;
+    imp.snr_db = 30;
+    imp.ripple_db = 0.5;
+    imp.gd_ripple_ns = 50;
+    vsb::Generator generator(7, imp);
+    std::vector<std::uint8_t> words(4 * vsb::kCaptureSamples);
+    generator.capture(words.data(), vsb::kCaptureSamples);
+    std::vector<std::int32_t> samples(resultlayout::kSampleCount);
+    constexpr std::size_t half = vsb::kCaptureSamples / 2;
+    for (std::size_t k = 0; k < vsb::kCaptureSamples; ++k) {
+        const auto i = static_cast<std::int16_t>(words[4 * k] | (words[4 * k + 1] << 8));
+        const auto q = static_cast<std::int16_t>(words[4 * k + 2] | (words[4 * k + 3] << 8));
+        const std::size_t base = k < half ? k : k + half;
+        samples[base] = i;
+        samples[base + half] = q;
+    }
+    monitormain(samples.data(), resultblock, 2000.0, 0, 0);
+}
+
+struct Session {
+    Session() {
+        setenv("QT_QPA_PLATFORM", "offscreen", 0);
+        backend = std::make_unique<platform::qt::QtBackend>(argc, argv);
+        main = std::make_unique<Tmainform>();
+        makeresult();
+    }
+    // The model change reaches the chart scene, whose update then paints the window: both
+    // go through the event queue, as in the running program.
+    void paint(platform::Form&) {
+        QCoreApplication::processEvents();
+        QCoreApplication::processEvents();
+    }
+    int argc = 1;
+    char name[8] = "bench";
+    char* argv[2] = {name, nullptr};
+    std::unique_ptr<platform::qt::QtBackend> backend;
+    std::unique_ptr<Tmainform> main;
+};
+
+Session& session() {
+    static Session s;
+    return s;
+}
+
+void BM_showdata(benchmark::State& state) {
+    Session& s = session();
+    auto w = createmeasurewindow(static_cast<int>(state.range(0)), *s.main);
+    w->form().show();
+    s.paint(w->form());
+    for (auto _ : state) {
+        w->showdata(resultblock);
+        s.paint(w->form());
+    }
+    w->form().close();
+    QCoreApplication::processEvents();
+}
+BENCHMARK(BM_showdata)
+    ->ArgName("kind")
+    ->DenseRange(1, 4)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly();
+
+void BM_snrshowstatus_fullring(benchmark::State& state) {
+    Session& s = session();
+    auto w = createmeasurewindow(5, *s.main);
+    w->form().show();
+    std::uint8_t status[4] = {0, 70, 104, 103};
+    for (int i = 0; i < 600; ++i) w->showstatus(status);
+    s.paint(w->form());
+    for (auto _ : state) {
+        ++status[1];
+        w->showstatus(status);
+        s.paint(w->form());
+    }
+    w->form().close();
+    QCoreApplication::processEvents();
+}
+BENCHMARK(BM_snrshowstatus_fullring)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly();
+
+void BM_jpegexport(benchmark::State& state) {
+    Session& s = session();
+    auto w = createmeasurewindow(1, *s.main);
+    auto& ste = static_cast<TForm_ste&>(*w);
+    w->form().show();
+    w->showdata(resultblock);
+    s.paint(w->form());
+    const std::string file = "/tmp/korvin-bench-" + std::to_string(::getpid()) + ".jpg";
+    std::string error;
+    for (auto _ : state) {
+        if (!platform::exportchartjpeg(ste.cht_stel, file, error))
+            state.SkipWithError(error.c_str());
+    }
+    ::unlink(file.c_str());
+    w->form().close();
+    QCoreApplication::processEvents();
+}
+BENCHMARK(BM_jpegexport)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly();
+
+}  // namespace
+
+BENCHMARK_MAIN();
