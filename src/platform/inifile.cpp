@@ -9,6 +9,8 @@
 #include <climits>
 #include <cstdint>
 #include <cstdlib>
+#include <filesystem>
+#include <system_error>
 
 namespace platform {
 
@@ -25,6 +27,10 @@ void setup(CSimpleIniA& ini) {
 
 bool load(CSimpleIniA& ini, const std::string& path) {
     setup(ini);
+    // Only a regular file is read: a folder of that name would be taken for a huge file.
+    std::error_code ec;
+    if (std::filesystem::exists(path, ec) && !std::filesystem::is_regular_file(path, ec))
+        return false;
     return ini.LoadFile(path.c_str()) >= 0;
 }
 

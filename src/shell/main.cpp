@@ -11,7 +11,10 @@
 
 #include "platform/driver.h"
 #include "platform/qt/qtbackend.h"
+#include "services/formconfig.h"
+#include "shell/formabout.h"
 #include "shell/mainfram.h"
+#include "windows/windowfactory.h"
 
 namespace {
 
@@ -57,6 +60,9 @@ int main(int argc, char** argv) {
     platform::qt::QtBackend backend(argc, argv);  // takes the toolkit's own options out of argv
     const std::vector<std::string> args(argv + 1, argv + argc);
     Tmainform mainform;
+    mainform.windowfactory = createmeasurewindow;
+    mainform.configopener = openconfigdialog;
+    mainform.aboutopener = openaboutbox;
     mainform.FormCreate(args);
     auto driver = startdriver();
     return backend.run(mainform);

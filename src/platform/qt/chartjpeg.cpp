@@ -83,7 +83,7 @@ bool writefile(const std::string& file, const unsigned char* data, unsigned long
 
 }  // namespace
 
-bool exportchartjpeg(const Chart& chart, const std::string& file, std::string& error) {
+bool qt::grabchartjpeg(const Chart& chart, const std::string& file, std::string& error) {
     QWidget* w = qt::chartwidget(chart);
     if (!w) {
         error = "The chart is not shown.";

@@ -1,5 +1,7 @@
 #include "platform/qt/qtbackend.h"
 
+#include "platform/chartexport.h"
+
 #include <QTimer>
 
 #include "platform/qt/qtformview.h"
@@ -10,9 +12,11 @@ namespace platform::qt {
 QtBackend::QtBackend(int& argc, char** argv) {
     if (!QCoreApplication::instance()) app_ = std::make_unique<QApplication>(argc, argv);
     setbackend(this);
+    setchartexporter(&qt::grabchartjpeg);
 }
 
 QtBackend::~QtBackend() {
+    setchartexporter(nullptr);
     for (auto& [form, view] : views_) view->detach();
     views_.clear();
     for (auto& w : windows_) delete w.data();

@@ -10,11 +10,10 @@ std::vector<ExportCall>& exportcalls() {
     static std::vector<ExportCall> calls;
     return calls;
 }
-}  // namespace korvin::test
 
-namespace platform {
-
-bool exportchartjpeg(const Chart& chart, const std::string& file, std::string& error) {
+// Stands in for the desktop's chart encoder: records the call and writes a small file, so a
+// path that cannot be written fails with the system's reason.
+bool recordexport(const platform::Chart& chart, const std::string& file, std::string& error) {
     korvin::test::exportcalls().push_back({&chart, file});
     std::FILE* f = std::fopen(file.c_str(), "wb");
     if (!f) {
@@ -26,4 +25,4 @@ bool exportchartjpeg(const Chart& chart, const std::string& file, std::string& e
     return true;
 }
 
-}  // namespace platform
+}  // namespace korvin::test

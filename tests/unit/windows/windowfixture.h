@@ -1,6 +1,8 @@
 // Measurement windows on a headless main window, with a recorded chart export.
 #pragma once
 
+#include "platform/chartexport.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -21,12 +23,18 @@ struct ExportCall {
     std::string file;
 };
 std::vector<ExportCall>& exportcalls();
+bool recordexport(const platform::Chart& chart, const std::string& file, std::string& error);
 
 class WindowTest : public MainFormTest {
   protected:
+    void TearDown() override {
+        platform::setchartexporter(nullptr);
+        MainFormTest::TearDown();
+    }
     void SetUp() override {
         MainFormTest::SetUp();
         exportcalls().clear();
+        platform::setchartexporter(&recordexport);
         block.assign(resultlayout::kBlockSize, 0);
     }
     // Starts the main window (args as on the command line) and opens window `kind`.
