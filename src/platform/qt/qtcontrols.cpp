@@ -1,4 +1,5 @@
 #include "platform/qt/qtcontrols.h"
+#include <cstdlib>
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -31,7 +32,18 @@ void ControlView::detach() {
 }
 
 QString ControlView::text(const std::string& s) {
-    return QString::fromStdString(s);
+    // Both toolkits read "&&" as a literal ampersand and "&x" as a mnemonic; a mnemonic on a
+    // blank ("Close &&& Back") would show as an underscore here, so it is dropped.
+    std::string out;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        if (s[i] == '&' && i + 1 < s.size() && s[i + 1] == '&') {
+            out += "&&";
+            ++i;
+        } else if (!(s[i] == '&' && i + 1 < s.size() && s[i + 1] == ' ')) {
+            out += s[i];
+        }
+    }
+    return QString::fromStdString(out);
 }
 
 QString ControlView::plaintext(const std::string& s) {
@@ -74,6 +86,22 @@ void ControlView::syncfont() {
 
 namespace {
 
+// A caption wider than its button is broken at the blank nearest its middle, so the whole
+// text shows on two lines.
+QString wrapped(const QPushButton* w, const QString& caption, int glyph) {
+    const int room = w->width() - glyph - 16;
+    if (w->fontMetrics().horizontalAdvance(caption) <= room) return caption;
+    int best = -1;
+    for (int i = 0; i < caption.size(); ++i)
+        if (caption[i] == ' ' &&
+            (best < 0 || std::abs(i - caption.size() / 2) < std::abs(best - caption.size() / 2)))
+            best = i;
+    if (best < 0) return caption;
+    QString two = caption;
+    two[best] = '\n';
+    return two;
+}
+
 class ButtonView : public ControlView {
   public:
     ButtonView(Button& b, QWidget* parent, FormView& owner)
@@ -90,6 +118,7 @@ class ButtonView : public ControlView {
         w->setText(text(button_.caption()));
         if (button_.kind() == Kind::BitmapButton) {
             const auto& bb = static_cast<BitmapButton&>(button_);
+            w->setText(wrapped(w, text(button_.caption()), bb.images ? bb.images->width : 0));
             w->setIcon(listicon(bb.images, bb.imageindex));
             if (bb.images) w->setIconSize(QSize(bb.images->width, bb.images->height));
         }
