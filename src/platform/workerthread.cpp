@@ -6,7 +6,20 @@ bool MessageQueue::post(ThreadMessage&& m) {
     std::lock_guard<std::mutex> lock(mutex_);
     if (closed_) return false;
     messages_.push_back(std::move(m));
+    ready_.notify_one();
     return true;
+}
+
+void MessageQueue::wait(std::chrono::milliseconds most) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    ready_.wait_for(lock, most, [this] { return !messages_.empty() || woken_ || closed_; });
+    woken_ = false;
+}
+
+void MessageQueue::wake() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    woken_ = true;
+    ready_.notify_one();
 }
 
 bool MessageQueue::take(ThreadMessage& m) {
@@ -44,6 +57,7 @@ void WorkerThread::run() {
 
 void WorkerThread::stop() {
     terminated_.store(true, std::memory_order_release);
+    queue_.wake();
     if (thread_.joinable()) thread_.join();
     queue_.close();
 }

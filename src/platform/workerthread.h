@@ -4,6 +4,8 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
@@ -24,12 +26,17 @@ class MessageQueue {
     // False once the queue is closed (the thread has ended or never ran).
     bool post(ThreadMessage&& m);
     bool take(ThreadMessage& m);
+    // Blocks until a message is waiting, wake() is called or `most` has passed.
+    void wait(std::chrono::milliseconds most);
+    void wake();
     void close();
     bool closed() const;
 
   private:
     mutable std::mutex mutex_;
+    std::condition_variable ready_;
     std::deque<ThreadMessage> messages_;
+    bool woken_ = false;
     bool closed_ = false;
 };
 
@@ -52,6 +59,8 @@ class WorkerThread {
   protected:
     virtual void execute() = 0;
     bool terminated() const { return terminated_.load(std::memory_order_acquire); }
+    // Idles until work is posted or the thread is asked to stop: no polling while idle.
+    void waitforwork() { queue_.wait(std::chrono::milliseconds(1000)); }
     MessageQueue& queue() { return queue_; }
 
   private:

@@ -10,7 +10,6 @@
 
 namespace {
 
-constexpr auto kPollInterval = std::chrono::milliseconds(10);
 constexpr std::size_t kStatusBytes = 4;
 
 // A half-decibel count as printf's "%2.1f" of count / 2 prints it, without floating point.
@@ -55,7 +54,7 @@ tautosavethread::~tautosavethread() {
 
 void tautosavethread::execute() {
     for (;;) {
-        std::this_thread::sleep_for(kPollInterval);
+        waitforwork();
         // Read the flag before draining: whatever was posted before stop() is then in the queue.
         const bool last = terminated();
         platform::ThreadMessage m;

@@ -15,7 +15,6 @@ namespace {
 constexpr std::size_t kReceiveBlock = 2048;
 constexpr std::size_t kSendBlock = 256;
 constexpr std::size_t kCaptureBlock = 32768;
-constexpr auto kPollInterval = std::chrono::milliseconds(10);
 
 std::unique_ptr<std::uint8_t[]> zeroedblock(std::size_t n) {
     return std::unique_ptr<std::uint8_t[]>(new (std::nothrow) std::uint8_t[n]());
@@ -80,7 +79,7 @@ void TlogThread::execute() {
     bool written = true;
     for (;;) {
         // The headless desktop's sleepms() does not block, so sleep here.
-        std::this_thread::sleep_for(kPollInterval);
+        waitforwork();
         // Read the flag before draining: whatever was posted before stop() is then in the queue.
         const bool last = terminated();
         written = drain();
