@@ -18,7 +18,7 @@ constexpr std::size_t kEyeTraces = 200;
 constexpr std::size_t kEyePointsPerTrace = 22;
 constexpr std::size_t kSpectrumOffset = 786448;  // 4096 levels, dB
 constexpr std::size_t kSpectrumPoints = 4096;
-constexpr std::size_t kFreqErrorOffset = 819224;  // 2048 errors, dB
+constexpr std::size_t kFreqErrorOffset = 819224;   // 2048 errors, dB
 constexpr std::size_t kGroupErrorOffset = 852000;  // 2048 errors, ns
 constexpr std::size_t kResponsePoints = 2048;
 constexpr std::size_t kFiguresOffset = 884776;  // 10 doubles
@@ -88,8 +88,14 @@ inline double diagnostic(const std::uint8_t* b, Diagnostic d) {
 }
 
 // x positions on the charts follow from the index, not from the block.
-inline double eye_x(std::size_t j) { return 1.0 + (static_cast<double>(j) - 5.0) / 11.0; }
-inline double spectrum_x(std::size_t i) { return i * 5.38 * 2 / 4095 - 5.38; }
-inline double response_x(std::size_t i) { return -3.0 + 6.0 * i / 2048; }
+inline double eye_x(std::size_t j) {
+    return 1.0 + (static_cast<double>(j) - 5.0) / 11.0;
+}
+inline double spectrum_x(std::size_t i) {
+    return i * 5.38 * 2 / 4095 - 5.38;
+}
+inline double response_x(std::size_t i) {
+    return -3.0 + 6.0 * i / 2048;
+}
 
 }  // namespace resultlayout

@@ -44,13 +44,13 @@ double output_filter(double f_hz) {
 
 std::vector<cplx> design_fir(const std::function<cplx(double)>& response, double fs,
                              std::size_t grid_size, std::size_t length, double kaiser_beta) {
-    std::vector<cplx> spec(grid_size), imp(grid_size);
+    std::vector<cplx> spectrum(grid_size), imp(grid_size);
     for (std::size_t k = 0; k < grid_size; ++k) {
         const double bin = k < grid_size / 2 ? double(k) : double(k) - double(grid_size);
-        spec[k] = response(bin * fs / double(grid_size));
+        spectrum[k] = response(bin * fs / double(grid_size));
     }
-    void* plan = make_plan(grid_size, spec.data(), imp.data(), false);
-    execute_plan(plan, spec.data(), imp.data());
+    void* plan = make_plan(grid_size, spectrum.data(), imp.data(), false);
+    execute_plan(plan, spectrum.data(), imp.data());
     destroy_plan(plan);
     const std::size_t half = (length - 1) / 2;
     const double norm = std::cyl_bessel_i(0.0, kaiser_beta);
