@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QSocketNotifier>
+#include <QTimer>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -28,6 +29,20 @@ std::string drive(const std::string& line) {
     return "ok " + text;
 }
 
+std::string pending;  // driver input not yet handled
+
+// Handles one command, and schedules the next before it: a command that opens a modal window
+// answers only when that window has closed, and the commands behind it must still run.
+void nextcommand() {
+    const std::size_t nl = pending.find('\n');
+    if (nl == std::string::npos) return;
+    const std::string line = pending.substr(0, nl);
+    pending.erase(0, nl + 1);
+    if (pending.find('\n') != std::string::npos) QTimer::singleShot(0, nextcommand);
+    std::printf("%s\n", drive(line).c_str());
+    std::fflush(stdout);
+}
+
 // With KORVIN_DRIVER=1 the program takes driver commands on standard input, one per line, and
 // answers each on standard output (used by the end-to-end tests).
 std::unique_ptr<QSocketNotifier> startdriver() {
@@ -35,20 +50,15 @@ std::unique_ptr<QSocketNotifier> startdriver() {
     if (!on || std::string(on) != "1") return nullptr;
     auto notifier = std::make_unique<QSocketNotifier>(STDIN_FILENO, QSocketNotifier::Read);
     QObject::connect(notifier.get(), &QSocketNotifier::activated, [n = notifier.get()] {
-        static std::string pending;
         char buf[512];
         const ssize_t got = ::read(STDIN_FILENO, buf, sizeof buf);
         if (got <= 0) {
             n->setEnabled(false);
             return;
         }
+        const bool idle = pending.find('\n') == std::string::npos;
         pending.append(buf, static_cast<std::size_t>(got));
-        for (std::size_t nl; (nl = pending.find('\n')) != std::string::npos;) {
-            const std::string line = pending.substr(0, nl);
-            pending.erase(0, nl + 1);
-            std::printf("%s\n", drive(line).c_str());
-            std::fflush(stdout);
-        }
+        if (idle) QTimer::singleShot(0, nextcommand);
     });
     return notifier;
 }

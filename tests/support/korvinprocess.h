@@ -47,10 +47,15 @@ class KorvinProcess {
 
     // Sends one driver command and returns its answer ("" when none came in time).
     std::string command(const std::string& line, int timeout_ms = 10000) {
-        const std::string text = line + "\n";
-        if (::write(in_, text.data(), text.size()) != static_cast<ssize_t>(text.size())) return "";
+        if (!send(line)) return "";
         return readline(timeout_ms);
     }
+    // Sends a command whose answer comes later (one that opens a modal window or dialog).
+    bool send(const std::string& line) {
+        const std::string text = line + "\n";
+        return ::write(in_, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+    }
+    std::string reply(int timeout_ms = 10000) { return readline(timeout_ms); }
     // Repeats a command until its answer is `want` (polling the program's state).
     bool waitfor(const std::string& line, const std::string& want, int timeout_ms = 10000) {
         const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
