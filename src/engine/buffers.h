@@ -16,14 +16,32 @@ extern std::int32_t sampleblock[resultlayout::kSampleCount];
 extern std::uint8_t resultblock[resultlayout::kBlockSize];
 extern std::uint8_t statusblock[4];
 
+inline std::int32_t samplevalue(const std::uint8_t* p) {
+    return static_cast<std::int16_t>(static_cast<std::uint16_t>(p[0] | (p[1] << 8)));
+}
+
+// Splits one 16384-byte half into its I and Q arrays of the sample block.
+inline void splithalf(int half) {
+    const std::uint8_t* src = capturearea + half * kHalfBytes;
+    std::int32_t* i = sampleblock + half * 2 * kHalfWords;
+    std::int32_t* q = i + kHalfWords;
+    for (std::size_t k = 0; k < kHalfWords; ++k) {
+        i[k] = samplevalue(src + 4 * k);
+        q[k] = samplevalue(src + 4 * k + 2);
+    }
+}
+
 // Converts the capture area into the engine's sample block: I then Q of the first half's 4096
 // words, then of the second half's. `dumphalf` (super mode) receives each raw half right after
 // it has been converted.
 template <typename Dump>
-void splitsamples(Dump&& dumphalf);
+void splitsamples(Dump&& dumphalf) {
+    splithalf(0);
+    dumphalf(0, capturearea);
+    splithalf(1);
+    dumphalf(1, capturearea + kHalfBytes);
+}
 void splitsamples();
 
 // Debug mode: fills the capture area with uniform values from -7999 to 8000.
 void fillsimulated(std::uint32_t& seed);
-
-#include "engine/buffers_impl.h"

@@ -49,6 +49,13 @@ void Form::showmodal() {
     backend().showmodal(*this);
 }
 
+void Form::showmodalowned(std::unique_ptr<Form> form) {
+    form->showmodal();
+    if (form->closed()) return;
+    Form* open = form.release();
+    open->onrelease = [open] { delete open; };
+}
+
 void Form::show() {
     closed_ = false;
     showing_ = true;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -45,6 +46,9 @@ class Form {
     // Shows the form modally. With the Qt backend this returns when the form has closed; the
     // headless backend marks it shown and returns at once, and a later close() finishes it.
     void showmodal();
+    // Shows a form that frees itself: destroyed after its modal loop has run to the close, or,
+    // where the backend returns at once (headless), once it has closed.
+    static void showmodalowned(std::unique_ptr<Form> form);
     // Shows the main window.
     void show();
     // Closes the form: onclose decides the action; the backend then hides it and ends its modal

@@ -161,9 +161,5 @@ void openconfigdialog(Tmainform& main) {
     auto dlg = std::make_unique<Tform_config>(
         [&main](unsigned msg) { main.postautosave(msg, nullptr, 0); });
     dlg->seticon(&main.il1, 7);
-    dlg->showmodal();
-    if (dlg->closed()) return;  // the modal loop ran to the close: destroyed here
-    // The backend returned before the close (headless): the dialog frees itself once closed.
-    Tform_config* open = dlg.release();
-    open->onrelease = [open] { delete open; };
+    platform::Form::showmodalowned(std::move(dlg));
 }

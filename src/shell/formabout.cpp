@@ -74,9 +74,5 @@ void TForm_about::url_label1Click() {
 void openaboutbox(Tmainform& main) {
     auto box = std::make_unique<TForm_about>();
     box->seticon(&main.il1, 5);
-    box->showmodal();
-    if (box->closed()) return;  // the modal loop ran to the close: destroyed here
-    // The backend returned before the close (headless): the box frees itself once closed.
-    TForm_about* open = box.release();
-    open->onrelease = [open] { delete open; };
+    platform::Form::showmodalowned(std::move(box));
 }
