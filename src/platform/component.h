@@ -41,7 +41,7 @@ enum class Kind {
     WaterImage,
 };
 
-class ImageList;
+struct ImageList;
 class Menu;
 
 // Base of every visible control. Setters notify the backend through `changed`.

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <numbers>
 
 #include "carrier.h"
 #include "resultlayout.h"
@@ -15,7 +14,6 @@ namespace rl = resultlayout;
 namespace {
 constexpr int kIterations = 2;  // decide, fit, refine the carrier; decide again, final fit
 constexpr int kTimingSteps = 4;
-constexpr double kTwoPi = 2 * std::numbers::pi;
 }  // namespace
 
 Receiver::Receiver()

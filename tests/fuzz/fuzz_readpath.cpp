@@ -1,0 +1,262 @@
+// Fuzz target: whatever the exciter sends, in whatever pieces, with the clock moving and windows
+// opening and closing, the main window's read path neither crashes, leaks nor stalls. One fresh
+// main window (with its worker threads and the real measurement windows) per input.
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/buffers.h"
+#include "fuzz/readscript.h"
+#include "link/frames.h"
+#include "platform/headless.h"
+#include "shell/mainfram.h"
+#include "vsbsignal.h"
+#include "windows/windowfactory.h"
+
+namespace {
+
+using korvin::fuzz::Op;
+using Bytes = std::vector<std::uint8_t>;
+
+constexpr int kMaxCommands = 300;               // bounds the engine runs per input
+constexpr std::int64_t kMaxVirtualMs = 60'000;  // bounds the timer events per input
+constexpr std::size_t kMaxRaw = 2100;
+
+std::filesystem::path& folder() {
+    static std::filesystem::path f;
+    return f;
+}
+
+// One capture of the stand-in exciter's signal, for packets that should measure like real ones.
+const std::uint8_t* realcapture() {
+    static const Bytes capture = [] {
+        Bytes c(kCaptureBytes);
+        vsb::Generator gen(7, vsb::Impairments{});
+        gen.capture(c.data(), vsb::kCaptureSamples);
+        return c;
+    }();
+    return capture.data();
+}
+
+void fail(const char* what) {
+    std::fprintf(stderr, "read path invariant broken: %s\n", what);
+    std::abort();
+}
+
+class Reader {
+  public:
+    Reader(const std::uint8_t* d, std::size_t n) : d_(d), n_(n) {}
+    bool more() const { return i_ < n_; }
+    std::uint8_t u8() { return i_ < n_ ? d_[i_++] : 0; }
+    std::size_t u16() { return u8() | (static_cast<std::size_t>(u8()) << 8); }
+    void take(Bytes& out, std::size_t len) {
+        len = std::min(len, n_ - i_);
+        out.insert(out.end(), d_ + i_, d_ + i_ + len);
+        i_ += len;
+    }
+
+  private:
+    const std::uint8_t* d_;
+    std::size_t n_;
+    std::size_t i_ = 0;
+};
+
+Bytes makeframe(std::uint16_t fn, std::uint8_t count, std::uint8_t number, const Bytes& payload) {
+    Bytes f(10 + payload.size());
+    f[0] = kFrameId;
+    f[1] = kFrameHeader;
+    f[2] = static_cast<std::uint8_t>(f.size() & 0xFF);
+    f[3] = static_cast<std::uint8_t>(f.size() >> 8);
+    f[4] = static_cast<std::uint8_t>(fn & 0xFF);
+    f[5] = static_cast<std::uint8_t>(fn >> 8);
+    f[6] = count;
+    f[7] = number;
+    std::copy(payload.begin(), payload.end(), f.begin() + 8);
+    f[f.size() - 2] = calcsum(f.data(), static_cast<int>(f.size() - 2));
+    f[f.size() - 1] = kFrameTail;
+    return f;
+}
+
+Bytes makepacket(Reader& in) {
+    const std::uint8_t count = in.u8(), number = in.u8(), flags = in.u8();
+    Bytes payload(1024);
+    if ((flags & 2) && number >= 1 && number <= 32) {
+        std::memcpy(payload.data(), realcapture() + (number - 1) * 1024, 1024);
+    } else {
+        std::uint32_t s = 2463534242u + number;
+        for (auto& b : payload) {
+            s ^= s << 13, s ^= s >> 17, s ^= s << 5;
+            b = static_cast<std::uint8_t>(s);
+        }
+    }
+    Bytes status;
+    in.take(status, 4);
+    status.resize(4);
+    if (!(flags & 1)) payload.insert(payload.end(), status.begin(), status.end());
+    return makeframe(1, count, number, payload);
+}
+
+class Session {
+  public:
+    explicit Session(std::uint8_t settings) {
+        backend_.desk.exefolder_ = folder().string() + "/";
+        std::ofstream(folder() / "config.ini")
+            << "[AUTO_SAVE]\r\nSwitch=" << ((settings & korvin::fuzz::kSetAutoSave) ? 1 : 0)
+            << "\r\n[SAVE_COMM]\r\nSwitch=" << ((settings & korvin::fuzz::kSetTrafficLog) ? 1 : 0)
+            << "\r\n";
+        static const char* const modes[] = {"", "debug", "super", "other"};
+        std::vector<std::string> args;
+        if (const int mode = (settings >> korvin::fuzz::kModeShift) & 3; mode) args = {modes[mode]};
+        main_ = std::make_unique<Tmainform>();
+        sock_ = backend_.sockets.back();
+        main_->windowfactory = createmeasurewindow;
+        main_->FormCreate(args);
+        connect();
+    }
+    ~Session() {
+        platform::CloseAction a = platform::CloseAction::None;
+        main_->FormClose(a);
+        main_.reset();
+    }
+
+    void run(Reader& in) {
+        for (int k = 0; k < kMaxCommands && in.more(); ++k) {
+            command(in);
+            check();
+        }
+    }
+
+  private:
+    void connect() {
+        main_->btn_connect.click();
+        sock_->acceptconnect();
+    }
+    void command(Reader& in) {
+        switch (static_cast<Op>(in.u8() % Op::OpCount)) {
+            case Op::Raw: {
+                Bytes raw;
+                in.take(raw, std::min(in.u16(), kMaxRaw));
+                append(raw);
+                break;
+            }
+            case Op::Packet:
+                append(makepacket(in));
+                break;
+            case Op::Status: {
+                Bytes s;
+                in.take(s, 4);
+                s.resize(4);
+                append(makeframe(2, 0, 0, s));
+                break;
+            }
+            case Op::Framed: {
+                const auto fn = static_cast<std::uint16_t>(in.u16());
+                const std::uint8_t count = in.u8(), number = in.u8();
+                Bytes payload;
+                in.take(payload, in.u8());
+                append(makeframe(fn, count, number, payload));
+                break;
+            }
+            case Op::Deliver:
+                deliver(in.u16());
+                break;
+            case Op::Advance:
+                advance(in.u8() * 20);
+                break;
+            case Op::Open:
+                main_->measurebuttons()[in.u8() % 5]->click();
+                break;
+            case Op::Close:
+                if (main_->openwindow()) main_->openwindow()->form().close();
+                break;
+            case Op::PeerClose:
+                sock_->peerclose();
+                break;
+            case Op::Connect:
+                connect();
+                break;
+            case Op::Error: {
+                const int code = in.u8();
+                if (sock_->active()) sock_->raiseerror(code);
+                break;
+            }
+            case Op::Disconnect:
+                main_->btn_disconnect.click();
+                break;
+            case Op::OpCount:
+                break;
+        }
+    }
+    void append(const Bytes& b) { outbox_.insert(outbox_.end(), b.begin(), b.end()); }
+    // Bytes reach the window only over an open connection; a closed one loses them.
+    void deliver(std::size_t n) {
+        if (!sock_->active()) {
+            outbox_.clear();
+            return;
+        }
+        if (outbox_.empty()) return sock_->readevent();
+        if (n == 0 || n > outbox_.size()) n = outbox_.size();
+        const Bytes piece(outbox_.begin(), outbox_.begin() + static_cast<std::ptrdiff_t>(n));
+        outbox_.erase(outbox_.begin(), outbox_.begin() + static_cast<std::ptrdiff_t>(n));
+        sock_->deliver(piece);
+    }
+    void advance(std::int64_t ms) {
+        ms = std::min(ms, kMaxVirtualMs - backend_.clock.now());
+        if (ms > 0) backend_.clock.advance(ms);
+    }
+    // What must hold after any event.
+    void check() {
+        if (main_->rxheld >= static_cast<std::size_t>(kMaxRead)) fail("held bytes overrun");
+        if (main_->packetno > 32) fail("packet number beyond a capture");
+        // While a window waits on a connected exciter, either a request is due or a reply is
+        // awaited; with both timers stopped it would wait forever.
+        const bool waiting = main_->openwindow() && main_->formkind != 0 && sock_->active();
+        if (waiting && !main_->tmr_update.enabled() && !main_->tmr_out.enabled())
+            fail("acquisition stalled");
+    }
+
+    platform::HeadlessBackend backend_;  // first: it outlives everything below
+    std::unique_ptr<Tmainform> main_;
+    platform::ScriptedSocket* sock_ = nullptr;
+    std::deque<std::uint8_t> outbox_;
+};
+
+// The shared buffers outlive a main window; clear them so every input starts alike.
+void resetbuffers() {
+    std::memset(capturearea, 0, sizeof capturearea);
+    std::memset(sampleblock, 0, sizeof sampleblock);
+    std::memset(resultblock, 0, sizeof resultblock);
+    std::memset(statusblock, 0, sizeof statusblock);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    folder() = std::filesystem::temp_directory_path() /
+               ("korvin-fuzz-readpath-" + std::to_string(::getpid()));
+    realcapture();
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size == 0) return 0;
+    std::filesystem::remove_all(folder());
+    std::filesystem::create_directories(folder());
+    resetbuffers();
+    Reader in(data + 1, size - 1);
+    {
+        Session session(data[0]);
+        session.run(in);
+    }
+    std::filesystem::remove_all(folder());
+    return 0;
+}
