@@ -6,7 +6,7 @@ namespace platform {
 
 void VirtualClock::update(Timer& t) {
     if (t.enabled() && t.interval() > 0) {
-        due_[&t] = Entry{now_ + t.interval(), seq_++};
+        due_[&t] = Entry{now() + t.interval(), seq_++};
     } else {
         due_.erase(&t);
     }
@@ -22,7 +22,7 @@ std::int64_t VirtualClock::due(const Timer& t) const {
 }
 
 void VirtualClock::advance(std::int64_t ms) {
-    const std::int64_t target = now_ + ms;
+    const std::int64_t target = now() + ms;
     for (;;) {
         auto next = std::min_element(due_.begin(), due_.end(), [](const auto& a, const auto& b) {
             return a.second.due != b.second.due ? a.second.due < b.second.due
@@ -30,12 +30,12 @@ void VirtualClock::advance(std::int64_t ms) {
         });
         if (next == due_.end() || next->second.due > target) break;
         Timer* t = const_cast<Timer*>(next->first);
-        now_ = next->second.due;
-        next->second = Entry{now_ + t->interval(), seq_++};
+        now_.store(next->second.due, std::memory_order_relaxed);
+        next->second = Entry{now() + t->interval(), seq_++};
         t->fire();
         if (onidle) onidle();
     }
-    now_ = target;
+    now_.store(target, std::memory_order_relaxed);
     if (onidle) onidle();
 }
 

@@ -1,6 +1,7 @@
 // A clock for tests: time moves only when advance() is called, and due timers fire in order.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -11,7 +12,8 @@ namespace platform {
 
 class VirtualClock : public TimerHost {
   public:
-    std::int64_t now() const { return now_; }
+    // Safe from any thread: worker threads take their time stamps from it.
+    std::int64_t now() const { return now_.load(std::memory_order_relaxed); }
     // Moves time forward by ms, firing every timer that falls due, earliest first (ties in the
     // order they were armed). Handlers may start and stop timers, including their own.
     void advance(std::int64_t ms);
@@ -29,7 +31,7 @@ class VirtualClock : public TimerHost {
         std::int64_t due;
         std::uint64_t seq;
     };
-    std::int64_t now_ = 0;
+    std::atomic<std::int64_t> now_{0};  // written by the thread that advances the clock
     std::uint64_t seq_ = 0;
     std::map<const Timer*, Entry> due_;
 };
