@@ -48,6 +48,9 @@ int QtClientSocket::receivebuf(std::uint8_t* buf, int n) {
 int QtClientSocket::sendbuf(const std::uint8_t* buf, int n) {
     if (state_ != State::Connected || n <= 0) return 0;
     const qint64 put = socket_.write(reinterpret_cast<const char*>(buf), n);
+    // Hand the bytes to the system now, as a socket send does: QTcpSocket would hold them until
+    // the next event-loop turn, and a close before then (abort) would throw them away.
+    socket_.flush();
     return put < 0 ? 0 : static_cast<int>(put);
 }
 

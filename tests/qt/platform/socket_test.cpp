@@ -87,6 +87,24 @@ TEST_F(Sockets, ConnectReadsEverythingAndDisconnectsBeforeReturning) {
     EXPECT_EQ(r.errors, 0);
 }
 
+TEST_F(Sockets, AFrameSentRightBeforeClosingStillGoesOut) {
+    Recorder r(server.serverPort());
+    QTcpSocket* peer = connect(r);
+    ASSERT_NE(peer, nullptr);
+    const std::uint8_t ack[10] = {0x80, 0x46, 0x0A, 0x00, 0x01, 0x80, 0x20, 0x20, 0x91, 0x96};
+    EXPECT_EQ(r.socket->sendbuf(ack, 10), 10);
+    r.socket->setactive(false);  // no event-loop turn in between
+    QByteArray got;
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            got += peer->readAll();
+            return got.size() >= 10 || peer->state() == QAbstractSocket::UnconnectedState;
+        },
+        5000));
+    got += peer->readAll();
+    EXPECT_EQ(got, QByteArray(reinterpret_cast<const char*>(ack), 10));
+}
+
 TEST_F(Sockets, PeerCloseIsADisconnectNotAnError) {
     Recorder r(server.serverPort());
     QTcpSocket* peer = connect(r);
