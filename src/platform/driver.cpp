@@ -52,6 +52,8 @@ std::string state(Control& c) {
     if (auto* e = dynamic_cast<Edit*>(&c)) s += " text=" + e->text();
     if (auto* ip = dynamic_cast<IpEdit*>(&c)) s += " text=" + ip->address();
     if (auto* k = dynamic_cast<CheckBox*>(&c)) s += " checked=" + std::to_string(k->checked());
+    if (c.kind() == Kind::Chart)
+        s += " size=" + std::to_string(c.width) + "x" + std::to_string(c.height);
     return s;
 }
 

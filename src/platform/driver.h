@@ -5,7 +5,7 @@
 //   type FORM CONTROL TEXT  types the text into an edit, character by character
 //   set FORM CONTROL TEXT   replaces an edit's text (an address edit takes a dotted address)
 //   close FORM              the title bar's close box
-//   state FORM CONTROL      "enabled=0|1 visible=0|1 caption=... text=..."
+//   state FORM CONTROL      "enabled=0|1 visible=0|1 caption=... text=..." (a chart adds size=WxH)
 //   status FORM             the status bar's text
 //   forms                   the names of the forms alive, showing ones marked with '*'
 // Each command answers one line: "ok ...", or "error ..." when it cannot be done.

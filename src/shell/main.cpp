@@ -10,8 +10,10 @@
 #include <string>
 #include <vector>
 
+#include "platform/backend.h"
 #include "platform/driver.h"
 #include "platform/qt/qtbackend.h"
+#include "platform/qt/qtdesktop.h"
 #include "services/formconfig.h"
 #include "shell/formabout.h"
 #include "shell/mainfram.h"
@@ -19,8 +21,17 @@
 
 namespace {
 
+// "saveas PATH" answers the next save dialog with PATH (the dialog is not shown).
+std::string answersave(const std::string& path) {
+    auto* desk = dynamic_cast<platform::qt::QtDesktop*>(&platform::desktop());
+    if (!desk || path.empty()) return "error no path";
+    desk->answernextsave(path);
+    return "ok";
+}
+
 // "dismiss" answers the message box on top with OK and reports its text.
 std::string drive(const std::string& line) {
+    if (line.starts_with("saveas ")) return answersave(line.substr(7));
     if (line != "dismiss") return platform::runcommand(line);
     auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
     if (!box) return "error no message box";

@@ -11,6 +11,7 @@
 #include <ctime>
 #include <filesystem>
 #include <thread>
+#include <utility>
 
 #include "korvin_version.h"
 
@@ -64,9 +65,13 @@ bool QtDesktop::savedialog(SaveDialog& dlg) {
     QString start = QString::fromStdString(dlg.filename);
     if (!dlg.folder.empty() && QFileInfo(start).isRelative())
         start = QString::fromStdString(dlg.folder) + start;
-    const QString chosen =
-        QFileDialog::getSaveFileName(nullptr, QString(), start, qtfilter(dlg.filter), nullptr,
-                                     QFileDialog::DontConfirmOverwrite);
+    QString chosen;
+    if (nextsave_) {
+        chosen = QString::fromStdString(*std::exchange(nextsave_, std::nullopt));
+    } else {
+        chosen = QFileDialog::getSaveFileName(nullptr, QString(), start, qtfilter(dlg.filter),
+                                              nullptr, QFileDialog::DontConfirmOverwrite);
+    }
     if (chosen.isEmpty()) return false;
     dlg.filename = chosen.toStdString();
     dlg.folder = QFileInfo(chosen).absolutePath().toStdString() + "/";

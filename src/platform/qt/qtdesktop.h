@@ -2,6 +2,8 @@
 #pragma once
 
 #include <QString>
+#include <optional>
+#include <string>
 
 #include "platform/desktop.h"
 
@@ -19,8 +21,14 @@ class QtDesktop : public Desktop {
     bool openurl(const std::string& url) override;
     void sleepms(int ms) override;
 
+    // The test driver answers the next save dialog with `path` instead of showing it.
+    void answernextsave(const std::string& path) { nextsave_ = path; }
+
     // "Text|*.a;*.b|All|*.*" -> "Text (*.a *.b);;All (*.*)"; the texts stay as they are.
     static QString qtfilter(const std::string& filter);
+
+  private:
+    std::optional<std::string> nextsave_;
 };
 
 }  // namespace platform::qt
