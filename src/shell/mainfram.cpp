@@ -148,9 +148,10 @@ void Tmainform::btmbtnClick(int kind) {
     if (openwindow_) {
         MeasureWindow* w = openwindow_.get();
         w->form().seticon(&il1, m.image);
-        // The window frees itself once it has closed.
-        w->form().onrelease = [this, w, alive = std::weak_ptr<int>(alive_)] {
-            if (!alive.expired() && openwindow_.get() == w) openwindow_.reset();
+        // The window frees itself once it has closed. Its release is deferred, so a window opened
+        // meanwhile may sit at the same address: the serial tells them apart.
+        w->form().onrelease = [this, serial = ++windowserial_, alive = std::weak_ptr<int>(alive_)] {
+            if (!alive.expired() && windowserial_ == serial) openwindow_.reset();
         };
     }
     lockbuttons();

@@ -151,6 +151,7 @@ class Tmainform : public platform::Form {
     std::unique_ptr<TlogThread> logthread_;
     std::unique_ptr<tautosavethread> autosavethread_;
     std::unique_ptr<MeasureWindow> openwindow_;
+    std::uint32_t windowserial_ = 0;  // counts the windows opened
     std::uint32_t simseed_ = 1;
     // Deferred calls check this before they touch the window.
     std::shared_ptr<int> alive_ = std::make_shared<int>(0);
