@@ -55,9 +55,11 @@ TForm_spec::TForm_spec(Tmainform& main)
     series_std.defaultcolor = true;
     series_spect.title = "Measured";
     series_spect.color = series_spect.pencolor = platform::kBlue;
-    lbl_maskcaption.setbounds(30, 240, 145, 16);
+    // Wide enough for the caption in the common sans-serif fonts; the verdict still ends
+    // before the chart.
+    lbl_maskcaption.setbounds(30, 240, 168, 16);
     lbl_maskcaption.setcaption("Adjacent Channel Mask Test:");
-    lbl_mask.setbounds(179, 240, 40, 16);
+    lbl_mask.setbounds(200, 240, 34, 16);
     lbl_mask.setcaption("Pass");
     add({&cht_spect, &lbl_maskcaption, &lbl_mask});
     btn_save.onclick = [this] { btn_saveClick(); };

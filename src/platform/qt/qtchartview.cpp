@@ -3,6 +3,7 @@
 
 #include <QChart>
 #include <QChartView>
+#include <QFontMetrics>
 #include <QLegend>
 #include <QLineSeries>
 #include <QScatterSeries>
@@ -88,6 +89,13 @@ class ChartView : public ControlView {
         // Thousands of points each repaint: no antialiasing, no OpenGL.
         view->setRenderHint(QPainter::Antialiasing, false);
         makeaxes();
+        // The plot area is known only once the chart is laid out.
+        QObject::connect(qchart_, &QChart::plotAreaChanged, view, [this] {
+            if (labelevery() == leftevery_) return;
+            setupaxis(*left_, chart_.left);
+            setupgrid(*right_, chart_.left);
+            thinleftlabels();
+        });
         registry()[&chart_] = view;
         // The view of a closed form no longer stands for the chart (detach), nor when gone.
         QObject::connect(view, &QObject::destroyed, [key = &chart_, view] {
@@ -111,6 +119,7 @@ class ChartView : public ControlView {
         setupaxis(*left_, chart_.left);
         setupgrid(*top_, chart_.bottom);
         setupgrid(*right_, chart_.left);
+        thinleftlabels();
         syncseries();
     }
 
@@ -120,6 +129,39 @@ class ChartView : public ControlView {
         SeriesKind kind;
         QXYSeries* series;
     };
+
+    // A short chart cannot show a label at every step of a fine left axis without eliding
+    // them all ("..."): label every 2nd, 5th, 10th... step instead, keeping the grid at every
+    // step on the hidden grid axis.
+    int labelevery() const {
+        const Axis& m = chart_.left;
+        const double room = qchart_->plotArea().height();
+        if (m.step <= 0 || room <= 0) return 1;
+        const double steps = std::max((m.max - m.min) / m.step, 1.0);
+        const double line = QFontMetrics(left_->labelsFont()).height() * 1.2;
+        for (int k : {1, 2, 5, 10, 20}) {
+            if (room * k / steps >= line) return k;
+        }
+        return 50;
+    }
+
+    void thinleftlabels() {
+        const Axis& m = chart_.left;
+        const int every = leftevery_ = labelevery();
+        if (every == 1) return;
+        left_->setTickType(QValueAxis::TicksDynamic);
+        const double interval = m.step * every;
+        const double anchor = m.min <= 0 && m.max >= 0 ? 0 : std::ceil(m.min / interval) * interval;
+        left_->setTickAnchor(anchor);
+        left_->setTickInterval(interval);
+        if (m.gridevery == 1) {
+            left_->setGridLineVisible(false);
+            right_->setTickAnchor(std::ceil(m.min / m.step - 1e-9) * m.step);
+            right_->setTickInterval(m.step);
+            right_->setGridLineVisible(true);
+            right_->setVisible(true);
+        }
+    }
 
     void makeaxes() {
         bottom_ = new QValueAxis;
@@ -192,6 +234,7 @@ class ChartView : public ControlView {
     Chart& chart_;
     QChart* qchart_ = nullptr;
     QValueAxis *bottom_ = nullptr, *left_ = nullptr, *top_ = nullptr, *right_ = nullptr;
+    int leftevery_ = 1;
     std::vector<Shown> shown_;
     QList<QPointF> points_;
 };
