@@ -52,6 +52,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
                      ("korvin-fuzz-configini-" + std::to_string(::getpid()));
     std::filesystem::create_directories(dir);
     exefolder() = dir.string() + "/";
+    std::atexit([] { std::filesystem::remove_all(exefolder()); });
     return 0;
 }
 

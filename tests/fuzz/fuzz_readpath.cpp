@@ -222,12 +222,21 @@ class Session {
         const bool waiting = main_->openwindow() && main_->formkind != 0 && sock_->active();
         if (waiting && !main_->tmr_update.enabled() && !main_->tmr_out.enabled())
             fail("acquisition stalled");
+        for (; checked_ < sock_->sent.size(); ++checked_) checksent(sock_->sent[checked_]);
+    }
+    // The client sends only well-formed requests (1, 2) and acknowledgements (0x8001, 0x8002).
+    static void checksent(const Bytes& f) {
+        if (f.size() != kTxFrameSize || checkframe(f.data(), f.size()) != FrameOk)
+            fail("malformed frame sent");
+        const int fn = frameword(f.data(), 4);
+        if (fn != 1 && fn != 2 && fn != 0x8001 && fn != 0x8002) fail("unknown function sent");
     }
 
     platform::HeadlessBackend backend_;  // first: it outlives everything below
     std::unique_ptr<Tmainform> main_;
     platform::ScriptedSocket* sock_ = nullptr;
     std::deque<std::uint8_t> outbox_;
+    std::size_t checked_ = 0;  // sent frames already checked
 };
 
 // The shared buffers outlive a main window; clear them so every input starts alike.

@@ -60,11 +60,11 @@ void readpathseeds(const fs::path& dir) {
     std::vector<std::uint8_t> data(vsb::kCaptureSamples * 4);
     vsb::Generator(3, vsb::Impairments{}).capture(data.data(), vsb::kCaptureSamples);
     const sim::StatusBlock st{0, 0x47, 0x68, 0x67};
-    auto part = [&](int n) { return std::span(data).subspan((n - 1) * 1024, 1024); };
+    auto slice = [&](int n) { return std::span(data).subspan((n - 1) * 1024, 1024); };
     Script split = opened(1);
-    split.raw(sim::build_packet(32, 1, part(1), st, false)).deliver(3).deliver(700).deliver();
-    auto two = sim::build_packet(32, 2, part(2), st, false);
-    const auto third = sim::build_packet(32, 3, part(3), st, false);
+    split.raw(sim::build_packet(32, 1, slice(1), st, false)).deliver(3).deliver(700).deliver();
+    auto two = sim::build_packet(32, 2, slice(2), st, false);
+    const auto third = sim::build_packet(32, 3, slice(3), st, false);
     two.insert(two.end(), third.begin(), third.end());
     split.raw(two).deliver();
     save(dir, "split-coalesced", split.bytes());
