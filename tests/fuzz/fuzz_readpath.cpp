@@ -28,7 +28,7 @@ using korvin::fuzz::Op;
 using Bytes = std::vector<std::uint8_t>;
 
 constexpr int kMaxCommands = 300;               // bounds the engine runs per input
-constexpr std::int64_t kMaxVirtualMs = 60'000;  // bounds the timer events per input
+constexpr std::int64_t kMaxVirtualMs = 20'000;  // bounds the timer events and debug-mode captures
 constexpr std::size_t kMaxRaw = 2100;
 
 std::filesystem::path& folder() {
