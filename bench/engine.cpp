@@ -1,10 +1,12 @@
-// Time per capture of the measurement engine on a realistic 8-VSB capture.
+// Time per capture of the measurement engine on a realistic 8-VSB capture, and of the
+// conversion of the raw capture into the engine's sample block.
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
 #include <vector>
 
 #include "dllexport.h"
+#include "engine/buffers.h"
 #include "resultlayout.h"
 #include "vsbsignal.h"
 
@@ -46,6 +48,18 @@ void BM_monitormain(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_monitormain)->Unit(benchmark::kMillisecond)->Repetitions(10)->ReportAggregatesOnly();
+
+// 32 KB of little-endian words into 16,384 integers, as after every complete capture.
+void BM_splitsamples(benchmark::State& state) {
+    std::uint32_t seed = 7;
+    fillsimulated(seed);
+    for (auto _ : state) {
+        splitsamples();
+        benchmark::DoNotOptimize(sampleblock);
+        benchmark::ClobberMemory();
+    }
+}
+BENCHMARK(BM_splitsamples)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

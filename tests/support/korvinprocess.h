@@ -45,6 +45,8 @@ class KorvinProcess {
     KorvinProcess(const KorvinProcess&) = delete;
     KorvinProcess& operator=(const KorvinProcess&) = delete;
 
+    pid_t pid() const { return pid_; }
+
     // Sends one driver command and returns its answer ("" when none came in time).
     std::string command(const std::string& line, int timeout_ms = 10000) {
         if (!send(line)) return "";

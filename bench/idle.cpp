@@ -1,0 +1,77 @@
+// Processor use of the idle client: the real program, offscreen, with its main window open and
+// nothing to do (no link), then connected to exciter-sim with no measurement window open.
+// Reported as the counter cpu_percent (of one core) over a 20-second window.
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+
+#include "../tests/support/korvinprocess.h"
+#include "../tests/support/simprocess.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using korvin::test::KorvinProcess;
+
+// utime + stime of a process, in clock ticks.
+long cputicks(pid_t pid) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+    std::string stat;
+    std::getline(in, stat);
+    std::istringstream fields(stat.substr(stat.rfind(')') + 2));
+    std::string skip;
+    for (int i = 3; i < 14; ++i) fields >> skip;  // state .. cmajflt
+    long utime = 0, stime = 0;
+    fields >> utime >> stime;
+    return utime + stime;
+}
+
+double idlepercent(KorvinProcess& app, int seconds) {
+    const long before = cputicks(app.pid());
+    std::this_thread::sleep_for(
+        std::chrono::seconds(seconds));  // the quantity measured is idleness
+    const long after = cputicks(app.pid());
+    return 100.0 * static_cast<double>(after - before) /
+           static_cast<double>(::sysconf(_SC_CLK_TCK)) / seconds;
+}
+
+void BM_IdleCpu(benchmark::State& state) {
+    const bool linked = state.range(0) != 0;
+    korvin::test::SimProcess sim;
+    const fs::path folder =
+        fs::temp_directory_path() / ("korvin-bench-idle-" + std::to_string(::getpid()));
+    double percent = 0;
+    {
+        KorvinProcess app(folder);
+        if (!app.waitfor("status mainform", "ok Initialized successfully!")) {
+            state.SkipWithError("the program did not start");
+            return;
+        }
+        if (linked) {
+            app.command("set mainform ipedt_dest 127.0.0.1");
+            app.command("set mainform edt_port " + std::to_string(sim.port()));
+            app.command("click mainform btn_connect");
+            if (!app.waitfor("status mainform", "ok Successfully connected with server!")) {
+                state.SkipWithError("no connection to exciter-sim");
+                return;
+            }
+        }
+        std::this_thread::sleep_for(std::chrono::seconds(2));  // start-up work settles
+        for (auto _ : state) percent = idlepercent(app, 20);
+        app.command("menu mainform mniExit1");
+        app.waitexit();
+    }
+    fs::remove_all(folder);
+    state.counters["cpu_percent"] = percent;
+}
+BENCHMARK(BM_IdleCpu)->Arg(0)->Arg(1)->Iterations(1)->Unit(benchmark::kSecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
