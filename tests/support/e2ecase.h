@@ -25,6 +25,11 @@
 
 namespace korvin::test {
 
+// Time-out for a command or record line that may wait on the program's first capture: the
+// engine prepares its transforms then, which can hold the program for seconds in a sanitizer
+// build on a loaded machine.
+inline constexpr int kBusyMs = 60000;
+
 // The client's frames as the simulator records them ("RX 10 " then the bytes in hex).
 inline const std::string kCaptureRequestLine = "RX 10 80 46 0A 00 01 00 00 00 D1 96";
 inline const std::string kStatusRequestLine = "RX 10 80 46 0A 00 02 00 00 00 D2 96";
@@ -182,14 +187,15 @@ class E2eCase {
     bool waitshowing(const std::string& form, int timeout_ms = 15000) {
         const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
         while (std::chrono::steady_clock::now() < end) {
-            if (app_->command("forms").find(" " + form + "*") != std::string::npos) return true;
+            if (app_->command("forms", kBusyMs).find(" " + form + "*") != std::string::npos)
+                return true;
             ::poll(nullptr, 0, 20);
         }
         return false;
     }
     // "enabled=0|1" of a main-window control.
     std::string enabled(const std::string& control) {
-        return app_->command("state mainform " + control).substr(3, 9);
+        return app_->command("state mainform " + control, kBusyMs).substr(3, 9);
     }
 
   private:

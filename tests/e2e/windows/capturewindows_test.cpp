@@ -11,6 +11,7 @@
 namespace {
 
 using korvin::test::E2eCase;
+using korvin::test::kBusyMs;
 using korvin::test::kCaptureRequestLine;
 using korvin::test::kStatusRequestLine;
 using korvin::test::logtexts;
@@ -38,11 +39,12 @@ std::vector<Clock::time_point> waitexchanges(korvin::test::SimProcess& sim, std:
                                              int n) {
     std::vector<Clock::time_point> stamps;
     for (int i = 0; i < n; ++i) {
-        const auto req = sim.wait_for([&](const std::string& l) { return l == line; }, 20000, from);
+        const auto req =
+            sim.wait_for([&](const std::string& l) { return l == line; }, kBusyMs, from);
         if (!req) break;
         stamps.push_back(Clock::now());
         const auto done = sim.wait_for([&](const std::string& l) { return l.starts_with(then); },
-                                       20000, *req + 1);
+                                       kBusyMs, *req + 1);
         if (!done) break;
         from = *done + 1;
     }
@@ -78,14 +80,14 @@ TEST(CaptureWindows, EachWindowGetsPacedCapturesWithExactAcknowledgements) {
         // never sooner than a hundred 10 ms ticks.
         for (std::size_t i = 1; i < stamps.size(); ++i)
             EXPECT_GT(seconds(stamps[i] - stamps[i - 1]), 0.7) << "capture " << i;
-        EXPECT_EQ(app.command(std::string("state ") + w.form + " lbl_snr"),
+        EXPECT_EQ(app.command(std::string("state ") + w.form + " lbl_snr", kBusyMs),
                   "ok enabled=1 visible=1 caption=30.0dB");
         // Closed alternately by its own button and by the title bar's close box.
         const std::string close = closebox ? std::string("close ") + w.form
                                            : std::string("click ") + w.form + " btn_close";
         closebox = !closebox;
-        EXPECT_EQ(app.command(close), "ok");
-        EXPECT_EQ(app.reply(), "ok");  // the opening click returns once the window has gone
+        EXPECT_EQ(app.command(close, kBusyMs), "ok");
+        EXPECT_EQ(app.reply(kBusyMs), "ok");  // the opening click returns once the window has gone
         expectunlocked(c);
     }
 
@@ -147,8 +149,8 @@ TEST(SuperMode, EveryCaptureIsDumpedToTheLogAsTwoHalves) {
     auto& app = c.app();
     ASSERT_TRUE(c.openwindow("btmbtn_eye", "TForm_eye"));
     ASSERT_EQ(waitexchanges(c.sim(), 0, kCaptureRequestLine, "DONE capture=", 2).size(), 2u);
-    EXPECT_EQ(app.command("close TForm_eye"), "ok");
-    EXPECT_EQ(app.reply(), "ok");
+    EXPECT_EQ(app.command("close TForm_eye", kBusyMs), "ok");
+    EXPECT_EQ(app.reply(kBusyMs), "ok");
     EXPECT_EQ(app.command("menu mainform mniExit1"), "ok");
     EXPECT_EQ(app.waitexit(20000), 0);
     c.sim().stop();

@@ -12,6 +12,7 @@ namespace {
 
 using korvin::test::countof;
 using korvin::test::E2eCase;
+using korvin::test::kBusyMs;
 using korvin::test::kCaptureRequestLine;
 using korvin::test::logtexts;
 namespace fs = std::filesystem;
@@ -90,9 +91,9 @@ TEST(Shutdown, ExitFromTheMenuWithTheLinkUp) {
     ASSERT_TRUE(c.connect());
     auto& app = c.app();
     ASSERT_TRUE(c.openwindow("btmbtn_amp", "TForm_amp"));
-    ASSERT_TRUE(c.sim().wait_for_prefix("DONE capture=1", 30000));
-    EXPECT_EQ(app.command("click TForm_amp btn_close"), "ok");
-    EXPECT_EQ(app.reply(), "ok");
+    ASSERT_TRUE(c.sim().wait_for_prefix("DONE capture=1", kBusyMs));
+    EXPECT_EQ(app.command("click TForm_amp btn_close", kBusyMs), "ok");
+    EXPECT_EQ(app.reply(kBusyMs), "ok");
     EXPECT_EQ(app.command("menu mainform mniExit1"), "ok");
     EXPECT_EQ(app.waitexit(20000), 0);
     expectcompletelog(c);
@@ -104,10 +105,10 @@ TEST(Shutdown, ClosingTheMainWindowMidCaptureClosesTheMeasurementWindowFirst) {
     ASSERT_TRUE(c.connect());
     auto& app = c.app();
     ASSERT_TRUE(c.openwindow("btmbtn_spe", "TForm_spec"));
-    ASSERT_TRUE(c.sim().wait_for_prefix("DONE capture=1", 30000));
-    ASSERT_TRUE(c.sim().wait_for_prefix("CAPTURE 2", 30000));
-    EXPECT_EQ(app.command("close mainform"), "ok");
-    EXPECT_EQ(app.reply(), "ok");  // the measurement window's opening click
+    ASSERT_TRUE(c.sim().wait_for_prefix("DONE capture=1", kBusyMs));
+    ASSERT_TRUE(c.sim().wait_for_prefix("CAPTURE 2", kBusyMs));
+    EXPECT_EQ(app.command("close mainform", kBusyMs), "ok");
+    EXPECT_EQ(app.reply(kBusyMs), "ok");  // the measurement window's opening click
     EXPECT_EQ(app.waitexit(20000), 0);
     expectcompletelog(c);
     const auto log = logtexts(app.loglines());
