@@ -39,7 +39,8 @@ int recordcount(korvin::test::SimProcess& sim, const std::string& prefix) {
 
 TEST(AutoSave, SnrWindowWritesOneLinePerStatusBlockTaken) {
     E2eCase c("autosave", {"--status", "00476867"});
-    ASSERT_TRUE(c.start({}, E2eCase::config(c.folder(), {.autosave = true})));
+    const std::string ini = E2eCase::config(c.folder(), {.autosave = true});
+    ASSERT_TRUE(c.start({}, ini));
     ASSERT_TRUE(c.connect());
     auto& app = c.app();
     ASSERT_TRUE(c.openwindow("btmbtn_snr", "TForm_snr"));
@@ -51,6 +52,7 @@ TEST(AutoSave, SnrWindowWritesOneLinePerStatusBlockTaken) {
     EXPECT_EQ(app.command("menu mainform mniExit1"), "ok");
     EXPECT_EQ(app.waitexit(20000), 0);
     c.sim().stop();
+    EXPECT_EQ(app.file("config.ini"), ini);  // read, never rewritten
 
     const auto e = korvin::test::walkexchange(c.sim().lines());
     EXPECT_TRUE(e.problems.empty()) << e.problems.front();
