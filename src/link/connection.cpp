@@ -53,6 +53,7 @@ void Tmainform::socket_linkConnecting() {
 }
 
 void Tmainform::socket_linkConnect() {
+    rxheld = 0;  // part of a frame from an earlier connection never joins this one's bytes
     setlinkbuttons(false);
     const std::string text = "Successfully connected with server!";
     statusbar_1.settext(text);

@@ -126,6 +126,19 @@ TEST_F(Cycle, AFrameSplitOverTwoReadsIsJoinedAndDispatchedOnce) {
               Bytes(p.begin() + 8, p.begin() + 1032));
 }
 
+TEST_F(Cycle, APartFrameFromALostConnectionIsNotJoinedWithTheNextOnesBytes) {
+    open(1);
+    backend.clock.advance(2100);
+    const Bytes p = packet(32, 1);
+    sock->deliver(Bytes(p.begin(), p.begin() + 500));
+    sock->peerclose();
+    connect();
+    const std::size_t before = sock->sent.size();
+    sock->deliver(Bytes(p.begin() + 500, p.end()));
+    EXPECT_EQ(sock->sent.size(), before);  // no acknowledgement for a frame made of two links
+    EXPECT_EQ(main->rxheld, 0u);
+}
+
 TEST_F(Cycle, ARejectedFrameLetsTheRetryPathRecover) {
     open(4);
     backend.clock.advance(2100);
