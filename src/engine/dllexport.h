@@ -16,4 +16,8 @@ extern "C" {
 KORVIN_ENGINE_API std::int32_t monitormain(const std::int32_t* samples, std::uint8_t* results,
                                            double gain, std::int32_t reserved1,
                                            std::int32_t reserved2);
+
+// Makes the engine's transform plans and tapers now (most of a second) instead of on the first
+// capture. Optional; safe to call from any thread, once or more, before or during monitormain.
+KORVIN_ENGINE_API void monitorprepare();
 }

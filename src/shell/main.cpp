@@ -8,8 +8,10 @@
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "engine/dllexport.h"
 #include "platform/backend.h"
 #include "platform/driver.h"
 #include "platform/qt/qtbackend.h"
@@ -86,5 +88,8 @@ int main(int argc, char** argv) {
     mainform.aboutopener = openaboutbox;
     mainform.FormCreate(args);
     auto driver = startdriver();
+    // The engine's plans take most of a second to make; made now, the first capture does not
+    // stall the window (and the reply time-out) while they are measured.
+    std::jthread prepare([] { monitorprepare(); });
     return backend.run(mainform);
 }

@@ -16,7 +16,18 @@ void sanitise(std::uint8_t* results, std::size_t offset, std::size_t count) {
     }
 }
 
+// Made on first use: plans, tapers and buffers; nothing is allocated afterwards. A second
+// caller waits for the first to finish making it.
+monitor::Receiver& receiver() {
+    static const auto made = std::make_unique<monitor::Receiver>();
+    return *made;
+}
+
 }  // namespace
+
+extern "C" KORVIN_ENGINE_API void monitorprepare() {
+    receiver();
+}
 
 // The gain (always 2000) and the two reserved arguments are accepted and not used: every
 // figure is measured relative to the capture itself, so no external scaling enters.
@@ -26,9 +37,7 @@ extern "C" KORVIN_ENGINE_API std::int32_t monitormain(const std::int32_t* sample
                                                       std::int32_t /*reserved2*/) {
     namespace rl = resultlayout;
     if (!samples || !results) return monitor::kNullBuffer;
-    // Made on the first call: plans, tapers and buffers; nothing is allocated afterwards.
-    static const auto receiver = std::make_unique<monitor::Receiver>();
-    const auto status = receiver->run(samples, results);
+    const auto status = receiver().run(samples, results);
     if (status != monitor::kOk) return status;
     sanitise(results, rl::kConstellationOffset, 2 * rl::kConstellationPoints);
     sanitise(results, rl::kEyeOffset, rl::kEyeTraces * rl::kEyePointsPerTrace);
