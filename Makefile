@@ -4,7 +4,7 @@ TESTBUILD  ?= build-asan
 JOBS       ?= $(shell nproc)
 CMAKE_OPTS ?=
 
-.PHONY: deps build demo test bench clean
+.PHONY: deps build demo test unit-tests fuzz check-tsan bench soak clean
 
 deps:
 	@./scripts/install-deps.sh
@@ -16,11 +16,22 @@ build: deps
 demo: build
 	./scripts/demo.sh $(BUILD)
 
-# Every test, built with AddressSanitizer and UndefinedBehaviorSanitizer.
-test: deps
+# Every test: the unit, Qt and end-to-end suites under AddressSanitizer and
+# UndefinedBehaviorSanitizer, the threaded tests under ThreadSanitizer, and a bounded fuzzing run.
+test: unit-tests check-tsan fuzz
+
+unit-tests: deps
 	cmake -S . -B $(TESTBUILD) -DCMAKE_BUILD_TYPE=Debug -DKORVIN_SANITIZE=ON -DKORVIN_BENCH=OFF $(CMAKE_OPTS)
 	cmake --build $(TESTBUILD) -j $(JOBS)
 	cd $(TESTBUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+# The tests that start threads, built with ThreadSanitizer.
+check-tsan: deps
+	JOBS=$(JOBS) ./scripts/check-tsan.sh build-tsan
+
+# The libFuzzer targets (clang, ASan + UBSan), FUZZ_SECONDS each (default 30).
+fuzz: deps
+	FUZZ_JOBS=$(JOBS) ./scripts/fuzz.sh build-fuzz
 
 bench: deps
 	cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release
@@ -28,4 +39,4 @@ bench: deps
 	./scripts/bench.sh build-release
 
 clean:
-	rm -rf $(BUILD) $(TESTBUILD) build-release
+	rm -rf $(BUILD) $(TESTBUILD) build-release build-fuzz build-tsan
