@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cctype>
 #include <chrono>
+#include <fstream>
 #include <iostream>
 
 namespace korvin::test {
@@ -17,8 +18,8 @@ namespace fs = std::filesystem;
 
 // "YYYY-MM-DD hh:mm:ss:" in front of every event text.
 bool stamped(const std::string& line) {
-    const std::string pattern = "9999-99-99 99:99:99:";
-    if (line.size() < pattern.size()) return false;
+    const std::string pattern = "9999-99-99 99:99:99";
+    if (line.size() <= pattern.size() || (line[19] != ':' && line[19] != ' ')) return false;
     for (std::size_t i = 0; i < pattern.size(); ++i) {
         const bool ok = pattern[i] == '9' ? std::isdigit(static_cast<unsigned char>(line[i])) != 0
                                           : line[i] == pattern[i];
@@ -51,12 +52,17 @@ std::size_t countprefix(const std::vector<std::string>& lines, const std::string
         lines.begin(), lines.end(), [&](const std::string& l) { return starts(l, prefix); }));
 }
 
-FaultRun::FaultRun(const std::string& name, const std::vector<std::string>& simargs)
+FaultRun::FaultRun(const std::string& name, const std::vector<std::string>& simargs,
+                   const std::string& configini)
     : name_(name),
       folder_(fs::temp_directory_path() /
               ("korvin-faults-" + std::to_string(::getpid()) + "-" + name)),
       sim_(std::make_unique<SimProcess>(simargs)) {
     fs::remove_all(folder_);
+    if (!configini.empty()) {
+        fs::create_directories(folder_);
+        std::ofstream(folder_ / "config.ini", std::ios::binary) << configini;
+    }
     app_ = std::make_unique<KorvinProcess>(folder_);
 }
 

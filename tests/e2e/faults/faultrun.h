@@ -29,15 +29,18 @@ inline const std::string kGiveUp = "Receive Frame Timeout,Please Check!Current F
 inline const std::string kDisconnected = "Successfully disconnected with server!";
 inline const std::string kFormatError = "Frame Format Error,type:";
 
-// The texts of the log lines without their "YYYY-MM-DD hh:mm:ss:" stamps. A line that is not a
-// stamped text ending in CR (a torn or merged line) comes back whole behind a "?".
+// The texts of the log lines without their "YYYY-MM-DD hh:mm:ss:" stamps (or the blank behind
+// the stamp of a traffic line). A line that is not a stamped text ending in CR (a torn or merged
+// line) comes back whole behind a "?".
 std::vector<std::string> logtexts(const std::vector<std::string>& lines);
 std::size_t countof(const std::vector<std::string>& lines, const std::string& text);
 std::size_t countprefix(const std::vector<std::string>& lines, const std::string& prefix);
 
 class FaultRun {
   public:
-    FaultRun(const std::string& name, const std::vector<std::string>& simargs);
+    // `configini`, when given, is the program's config.ini from its first start on.
+    FaultRun(const std::string& name, const std::vector<std::string>& simargs,
+             const std::string& configini = {});
     ~FaultRun();  // shows the log and the record when the test has failed
     FaultRun(const FaultRun&) = delete;
     FaultRun& operator=(const FaultRun&) = delete;

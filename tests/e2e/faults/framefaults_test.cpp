@@ -25,7 +25,10 @@ struct FrameFault {
     std::size_t timeouts;   // at least this many retry lines
     std::vector<int> lost;  // captures the fault keeps from completing
     int recovered;          // a capture that completes after the faults (or a later one)
+    bool traffic = false;   // traffic logging on: a line per frame sent and per read
 };
+
+const std::string kTrafficOn = "[SAVE_COMM]\r\nSwitch=1\r\n";
 
 void PrintTo(const FrameFault& f, std::ostream* os) {
     *os << f.name;
@@ -37,12 +40,26 @@ class FrameFaults : public ::testing::TestWithParam<FrameFault> {};
 // capture 1, and reply 35 is packet 3 of capture 2, or packet 32 of it when capture 1 was cut
 // short at reply 3.
 const FrameFault kFaults[] = {
-    {"BadSumLoggedAndUsed", {"--bad-sum", "3"}, kConstellation, {{{"Sum ERROR", 1}}}, 0, {}, 2},
+    {"BadSumLoggedAndUsed",
+     {"--bad-sum", "3"},
+     kConstellation,
+     {{{"Sum ERROR", 1}}},
+     0,
+     {},
+     2,
+     true},
     {"BadTailLoggedAndUsed", {"--bad-tail", "3"}, kEye, {{{"Tail ERROR", 1}}}, 0, {}, 2},
     {"LengthPastTheFrameWaitsForTheTimeout", {"--bad-length", "3"}, kAmplitude, {{}}, 1, {1}, 2},
     {"SkippedNumbersRejected", {"--skip", "3,35"}, kSpectrum, {{}}, 2, {1, 2}, 3},
     {"RepeatedPacketsRejected", {"--repeat", "3,35"}, kConstellation, {{}}, 2, {1, 2}, 3},
-    {"SplitFramesJoined", {"--split", "every:2", "--split-gap", "40"}, kSpectrum, {{}}, 0, {}, 2},
+    {"SplitFramesJoined",
+     {"--split", "every:2", "--split-gap", "40"},
+     kSpectrum,
+     {{}},
+     0,
+     {},
+     2,
+     true},
     {"GarbageLoggedAndRetried", {"--garbage", "3"}, kEye, {{{"ID ERROR", 1}}}, 1, {1}, 2},
     {"DroppedReplyRetried", {"--drop", "3"}, kAmplitude, {{}}, 1, {1}, 2},
     {"LateReplyDropped",
@@ -61,7 +78,7 @@ TEST_P(FrameFaults, LoggedRejectedOrUsedAndTheCycleRecovers) {
     const FrameFault& f = GetParam();
     std::vector<std::string> args = f.args;
     args.insert(args.end(), kStatus.begin(), kStatus.end());
-    FaultRun run(f.name, args);
+    FaultRun run(f.name, args, f.traffic ? kTrafficOn : "");
     ASSERT_TRUE(run.connect());
     ASSERT_TRUE(run.openwindow(f.window));
     ASSERT_TRUE(run.done(f.recovered, 30000));
@@ -71,6 +88,7 @@ TEST_P(FrameFaults, LoggedRejectedOrUsedAndTheCycleRecovers) {
     ASSERT_TRUE(run.closewindow());
     EXPECT_EQ(run.app().command("state mainform btn_disconnect").substr(0, 13), "ok enabled=1 ");
     EXPECT_EQ(run.quit(), 0);
+    ASSERT_TRUE(run.sim().wait_for_prefix("DISCONNECT", 10000));  // the record is complete
 
     const auto record = run.sim().lines();
     for (int k = 1; k < f.recovered; ++k) {
@@ -79,6 +97,7 @@ TEST_P(FrameFaults, LoggedRejectedOrUsedAndTheCycleRecovers) {
     }
     // The exciter ignores an acknowledgement of anything but the packet it sent last.
     EXPECT_EQ(countprefix(record, "IGNORE"), 0u);
+    EXPECT_EQ(countprefix(record, "BAD"), 0u);
 
     const auto log = run.log();
     EXPECT_EQ(countprefix(log, "?"), 0u) << "torn log line";
@@ -93,6 +112,10 @@ TEST_P(FrameFaults, LoggedRejectedOrUsedAndTheCycleRecovers) {
     EXPECT_GE(countof(log, kReread), f.timeouts);
     EXPECT_EQ(countof(log, kGiveUp), 0u);
     EXPECT_EQ(log.back(), kDisconnected);  // closing with the link up
+    // Every frame the exciter received has its line, however busy the log was.
+    if (f.traffic) {
+        EXPECT_EQ(countof(log, "Send Frame Successful!"), countprefix(record, "RX 10 "));
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Exciter, FrameFaults, ::testing::ValuesIn(kFaults),
@@ -129,6 +152,23 @@ TEST(StatusFrameFaults, LoggedJoinedOrRetriedWhileStatusRequestsGoOn) {
     // A status reply stops the reply time-out, so only the garbage burst leads to a retry.
     EXPECT_EQ(countof(log, kReread), 1u);
     EXPECT_EQ(countof(log, kGiveUp), 0u);
+}
+
+// 1034-byte packets carry no status block: the captures are measured, the readout keeps its
+// placeholder, and a bad checksum is found where a short packet keeps it.
+TEST(ShortPackets, MeasuredWithoutTouchingTheReadout) {
+    FaultRun run("short", {"--short-packets", "--packets", "8", "--bad-sum", "3"});
+    ASSERT_TRUE(run.connect());
+    ASSERT_TRUE(run.openwindow(kConstellation));
+    ASSERT_TRUE(run.done(2));
+    EXPECT_EQ(run.app().command("state TForm_ste lbl_snr"), "ok enabled=1 visible=1 caption=0dB");
+    ASSERT_TRUE(run.closewindow());
+    EXPECT_EQ(run.quit(), 0);
+    ASSERT_TRUE(run.sim().wait_for_prefix("DISCONNECT", 10000));
+    EXPECT_EQ(countof(run.sim().lines(), "DONE capture=1"), 1u);
+    const auto log = run.log();
+    EXPECT_EQ(countof(log, kFormatError + "Sum ERROR"), 1u);
+    EXPECT_EQ(countprefix(log, kFormatError), 1u);
 }
 
 }  // namespace
