@@ -10,6 +10,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QSignalBlocker>
+#include <algorithm>
 
 #include "platform/qt/qtformview.h"
 #include "platform/qt/qtimages.h"
@@ -214,6 +215,11 @@ class CheckBoxView : public ControlView {
         const QSignalBlocker block(w);
         w->setText(text(box_.caption()));
         w->setChecked(box_.checked());
+        // Sized for a narrower system font, the caption would be cut off: widen the box to
+        // its text, within its parent.
+        const int room = box_.parent ? box_.parent->width - box_.left : 2 * box_.width;
+        const int wanted = std::min(w->sizeHint().width(), room);
+        if (wanted > w->width()) w->resize(wanted, w->height());
     }
 
   private:
