@@ -23,10 +23,11 @@ printf '[AUTO_SAVE]\nSwitch=1\nCycle=0\nType=0\nPath=%s/\n[CONFIG]\nDefault IP=1
 
 simpid=
 clientpid=
+# shellcheck disable=SC2317  # run by the trap
 cleanup() {
     exec 3>&- 2> /dev/null || true
-    [ -n "$clientpid" ] && kill "$clientpid" 2> /dev/null || true
-    [ -n "$simpid" ] && kill "$simpid" 2> /dev/null || true
+    if [ -n "$clientpid" ]; then kill "$clientpid" 2> /dev/null || true; fi
+    if [ -n "$simpid" ]; then kill "$simpid" 2> /dev/null || true; fi
     wait 2> /dev/null || true
     rm -rf "$work"
 }
@@ -65,7 +66,7 @@ grep -q "^ok enabled=1 " "$work/answers" || { echo "soak: client did not connect
 send "click mainform btmbtn_spe"
 
 printf '%6s %10s %5s %8s %9s %10s\n' seconds rss_kb fds threads captures log_lines
-first_fds= first_threads= first_rss= rss=
+first_fds='' first_threads='' first_rss='' rss=''
 status=0
 for ((t = 10; t <= seconds; t += 10)); do
     sleep 10
