@@ -33,6 +33,10 @@ check-tsan: deps
 fuzz: deps
 	FUZZ_JOBS=$(JOBS) ./scripts/fuzz.sh build-fuzz
 
+# Two real minutes of the client against exciter-sim, sampling memory, descriptors and threads.
+soak: build
+	./scripts/soak.sh $(BUILD)
+
 bench: deps
 	cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release
 	cmake --build build-release -j $(JOBS)
