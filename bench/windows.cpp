@@ -65,9 +65,15 @@ struct Session {
     std::unique_ptr<Tmainform> main;
 };
 
-Session& session() {
-    static Session s;
+std::unique_ptr<Session>& sessionholder() {
+    static std::unique_ptr<Session> s;
     return s;
+}
+
+Session& session() {
+    auto& s = sessionholder();
+    if (!s) s = std::make_unique<Session>();
+    return *s;
 }
 
 void BM_showdata(benchmark::State& state) {
@@ -130,4 +136,12 @@ BENCHMARK(BM_jpegexport)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportA
 
 }  // namespace
 
-BENCHMARK_MAIN();
+// The windows and the toolkit are taken down before main returns, while Qt's own statics live.
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    sessionholder().reset();
+    return 0;
+}

@@ -90,8 +90,10 @@ class ChartView : public ControlView {
         view->setRenderHint(QPainter::Antialiasing, false);
         makeaxes();
         // The plot area is known only once the chart is laid out.
-        QObject::connect(qchart_, &QChart::plotAreaChanged, view, [this] {
-            if (labelevery() == leftevery_) return;
+        // Tied to this view, not the widget: the widget may outlive the view and the model,
+        // and its plot area changes while it is torn down.
+        QObject::connect(qchart_, &QChart::plotAreaChanged, this, [this] {
+            if (!live() || labelevery() == leftevery_) return;
             setupaxis(*left_, chart_.left);
             setupgrid(*right_, chart_.left);
             thinleftlabels();
