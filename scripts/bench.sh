@@ -37,6 +37,7 @@ done
         {
             bench = $2; gsub(/"/, "", bench); sub(/_median$/, "", bench)
             extra = ""
+            if ($8 != "") extra = sprintf("items/s=%.0f ", $8)
             for (i = 12; i <= ncol; ++i)
                 if ($i != "") { h = head[i]; gsub(/"/, "", h); extra = extra h "=" $i " " }
             printf "| %s | %s | %.4g %s | %.4g %s | %s |\n", $1, bench, $4, $6, $5, $6, extra
