@@ -29,7 +29,7 @@ unit-tests: deps
 check-tsan: deps
 	JOBS=$(JOBS) ./scripts/check-tsan.sh build-tsan
 
-# The libFuzzer targets (clang, ASan + UBSan), FUZZ_SECONDS each (default 30).
+# The libFuzzer targets (clang, ASan + UBSan), FUZZ_SECONDS each (default 60).
 fuzz: deps
 	FUZZ_JOBS=$(JOBS) ./scripts/fuzz.sh build-fuzz
 

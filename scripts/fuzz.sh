@@ -3,11 +3,11 @@
 # for a bounded time, starting from its committed inputs and freshly generated seeds. Fails on
 # any crash, leak, undefined behaviour or broken invariant, keeping the input that caused it.
 # Usage: scripts/fuzz.sh [build dir]   (default build-fuzz)
-# Environment: FUZZ_SECONDS per target (default 30), FUZZ_JOBS build jobs (default: all cores).
+# Environment: FUZZ_SECONDS per target (default 60), FUZZ_JOBS build jobs (default: all cores).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-build-fuzz}
-seconds=${FUZZ_SECONDS:-30}
+seconds=${FUZZ_SECONDS:-60}
 jobs=${FUZZ_JOBS:-$(nproc)}
 targets=(fuzz_readpath fuzz_configini)
 
