@@ -56,7 +56,10 @@ QString QtDesktop::qtfilter(const std::string& filter) {
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
         QString patterns = parts[i + 1];
         patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
-        out << parts[i] + QStringLiteral(" (") + patterns + QStringLiteral(")");
+        // A caption that already ends in its patterns, "JGP Files(*.jpg)", is shown as it
+        // stands: Qt reads the patterns from the trailing parentheses.
+        const QString tail = QStringLiteral("(") + patterns + QStringLiteral(")");
+        out << (parts[i].endsWith(tail) ? parts[i] : parts[i] + QStringLiteral(" ") + tail);
     }
     return out.join(QStringLiteral(";;"));
 }

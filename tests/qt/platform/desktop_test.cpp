@@ -68,7 +68,8 @@ TEST(QtDesktop, QuestionReturnsTheButtonChosen) {
 
 TEST(QtDesktop, SaveFiltersKeepTheirTexts) {
     using platform::qt::QtDesktop;
-    EXPECT_EQ(QtDesktop::qtfilter("JGP Files(*.jpg)|*.jpg"), "JGP Files(*.jpg) (*.jpg)");
+    EXPECT_EQ(QtDesktop::qtfilter("JGP Files(*.jpg)|*.jpg|All Files(*.*)|*.*"),
+              "JGP Files(*.jpg);;All Files(*.*)");
     EXPECT_EQ(QtDesktop::qtfilter("Text|*.txt;*.log|All|*.*"), "Text (*.txt *.log);;All (*.*)");
 }
 
