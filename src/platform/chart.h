@@ -33,6 +33,7 @@ class Series {
     Color pencolor = kBlue;     // line pen; equal to color unless set apart
     bool defaultcolor = false;  // the chart's default first colour
     int markersize = 2;
+    int penwidth = 2;  // line pen, pixels
     std::vector<PointF> points;
     void clear() { points.clear(); }
     void add(double x, double y) { points.push_back({x, y}); }

@@ -208,6 +208,12 @@ class ChartView : public ControlView {
                 s = new QLineSeries;
             }
             qchart_->addSeries(s);
+            // Set after the theme has given its own pen.
+            if (m->kind != SeriesKind::Point) {
+                QPen pen = s->pen();
+                pen.setWidth(m->penwidth);
+                s->setPen(pen);
+            }
             s->attachAxis(bottom_);
             s->attachAxis(left_);
             shown_.push_back({m, m->kind, s});

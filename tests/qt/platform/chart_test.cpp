@@ -48,6 +48,7 @@ TEST(QtCharts, RepaintShowsTheSeriesPoints) {
     ASSERT_NE(c, nullptr);
     EXPECT_TRUE(c->series().empty());
 
+    f.trace.penwidth = 1;
     f.chart.attach(f.trace);
     f.chart.attach(f.dots);
     for (int i = 0; i < 22; ++i) f.trace.add(i * 0.5 - 5, -i);
@@ -60,6 +61,7 @@ TEST(QtCharts, RepaintShowsTheSeriesPoints) {
     ASSERT_NE(scatter, nullptr);
     EXPECT_EQ(line->count(), 22);
     EXPECT_EQ(line->at(21), QPointF(5.5, -21));
+    EXPECT_EQ(line->pen().width(), 1);  // not the theme's pen
     EXPECT_EQ(scatter->color(), QColor(255, 0, 0));
     EXPECT_EQ(scatter->markerSize(), 4);
 
