@@ -25,9 +25,9 @@ unit-tests: deps
 	cmake --build $(TESTBUILD) -j $(JOBS)
 	cd $(TESTBUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 
-# The tests that start threads, built with ThreadSanitizer.
+# The tests that start threads, the ten-minute soak among them, built with ThreadSanitizer.
 check-tsan: deps
-	JOBS=$(JOBS) ./scripts/check-tsan.sh build-tsan
+	JOBS=$(JOBS) TSAN_SOAK=$${TSAN_SOAK:-1} ./scripts/check-tsan.sh build-tsan
 
 # The libFuzzer targets (clang, ASan + UBSan), FUZZ_SECONDS each (default 60).
 fuzz: deps
