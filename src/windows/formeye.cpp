@@ -25,8 +25,7 @@ TForm_eye::TForm_eye(Tmainform& main)
         auto s = std::make_unique<platform::Series>("series_eye" + std::to_string(i),
                                                     platform::SeriesKind::Line);
         s->color = s->pencolor = platform::kBlue;
-        // Thin traces keep the eye openings visible among 200 of them, and a one-pixel pen is
-        // drawn directly where a wider one is stroked into polygons first.
+        // Thin traces keep the eye openings visible among 200 of them.
         s->penwidth = 1;
         s->points.reserve(resultlayout::kEyePointsPerTrace);
         traces.push_back(std::move(s));
