@@ -19,6 +19,7 @@ struct Axis {
     double step = 0.2;  // distance between labels
     int gridevery = 1;  // a grid line at every n-th label; 0 = no grid
     bool visible = true;
+    bool operator==(const Axis&) const = default;
 };
 
 enum class SeriesKind { Line, Point };

@@ -9,6 +9,8 @@
 #include <QScatterSeries>
 #include <QValueAxis>
 #include <cmath>
+#include <optional>
+#include <string>
 #include <unordered_map>
 
 #include "platform/qt/qtcontrols.h"
@@ -112,20 +114,37 @@ class ChartView : public ControlView {
     }
     void sync() override {
         ControlView::sync();
-        qchart_->setTitle(QString::fromStdString(chart_.title));
-        QFont f = qchart_->titleFont();
-        f.setPixelSize(chart_.titlefontheight > 0 ? chart_.titlefontheight : 15);
-        qchart_->setTitleFont(f);
-        qchart_->legend()->setVisible(chart_.legend);
-        setupaxis(*bottom_, chart_.bottom);
-        setupaxis(*left_, chart_.left);
-        setupgrid(*top_, chart_.bottom);
-        setupgrid(*right_, chart_.left);
-        thinleftlabels();
+        synclook();
         syncseries();
     }
 
   private:
+    // What the chart shows besides its series. Set again on every repaint, it laid the chart
+    // out anew each time, a quarter to a half of the repaint: only a change is set.
+    struct Look {
+        std::string title;
+        int titlefontheight;
+        bool legend;
+        Axis bottom, left;
+        bool operator==(const Look&) const = default;
+    };
+
+    void synclook() {
+        Look look{chart_.title, chart_.titlefontheight, chart_.legend, chart_.bottom, chart_.left};
+        if (applied_ == look) return;
+        qchart_->setTitle(QString::fromStdString(look.title));
+        QFont f = qchart_->titleFont();
+        f.setPixelSize(look.titlefontheight > 0 ? look.titlefontheight : 15);
+        qchart_->setTitleFont(f);
+        qchart_->legend()->setVisible(look.legend);
+        setupaxis(*bottom_, look.bottom);
+        setupaxis(*left_, look.left);
+        setupgrid(*top_, look.bottom);
+        setupgrid(*right_, look.left);
+        thinleftlabels();
+        applied_ = std::move(look);
+    }
+
     struct Shown {
         Series* model;
         SeriesKind kind;
@@ -243,6 +262,7 @@ class ChartView : public ControlView {
     QChart* qchart_ = nullptr;
     QValueAxis *bottom_ = nullptr, *left_ = nullptr, *top_ = nullptr, *right_ = nullptr;
     int leftevery_ = 1;
+    std::optional<Look> applied_;
     std::vector<Shown> shown_;
     QList<QPointF> points_;
 };
