@@ -100,6 +100,13 @@ TEST(QtCharts, AxesLabelEveryStepAndGridEveryNthLabel) {
     EXPECT_TRUE(grid->isGridLineVisible());
     EXPECT_FALSE(grid->labelsVisible());
     EXPECT_EQ(grid->tickInterval(), 2);
+
+    // Repaints set only what changed, but a change still reaches the chart.
+    f.chart.title = "Spectrum";
+    f.chart.bottom.max = 7;
+    f.chart.repaint();
+    EXPECT_EQ(c->title(), "Spectrum");
+    EXPECT_EQ(bottom->max(), 7);
     f.close();
 }
 
