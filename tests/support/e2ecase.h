@@ -34,6 +34,12 @@ inline constexpr int kBusyMs = 60000;
 inline const std::string kCaptureRequestLine = "RX 10 80 46 0A 00 01 00 00 00 D1 96";
 inline const std::string kStatusRequestLine = "RX 10 80 46 0A 00 02 00 00 00 D2 96";
 
+// The program's own log and status texts.
+inline const std::string kConnected = "Successfully connected with server!";
+inline const std::string kDisconnected = "Successfully disconnected with server!";
+inline const std::string kReread = "Receive Frame Timeout,and will reread again!";
+inline const std::string kGiveUp = "Receive Frame Timeout,Please Check!Current Form Will Close!";
+
 // The acknowledgement of packet `number` of a `count`-packet capture, as recorded.
 inline std::string acklinefor(unsigned count, unsigned number) {
     const unsigned bytes[8] = {0x80, 0x46, 0x0A, 0x00, 0x01, 0x80, count, number};
@@ -177,7 +183,7 @@ class E2eCase {
         app_->command("set mainform ipedt_dest 127.0.0.1");
         app_->command("set mainform edt_port " + std::to_string(sim_.port()));
         return app_->command("click mainform btn_connect") == "ok" &&
-               app_->waitfor("status mainform", "ok Successfully connected with server!", 15000);
+               app_->waitfor("status mainform", "ok " + kConnected, 15000);
     }
     // Clicks a measurement button; the click answers only once its modal window has closed
     // (read that answer with app().reply()). True once the window shows.
@@ -185,13 +191,10 @@ class E2eCase {
         return app_->send("click mainform " + button) && waitshowing(form);
     }
     bool waitshowing(const std::string& form, int timeout_ms = 15000) {
-        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
-        while (std::chrono::steady_clock::now() < end) {
-            if (app_->command("forms", kBusyMs).find(" " + form + "*") != std::string::npos)
-                return true;
-            ::poll(nullptr, 0, 20);
-        }
-        return false;
+        return app_->until(
+            "forms",
+            [&](const std::string& a) { return a.find(" " + form + "*") != std::string::npos; },
+            timeout_ms, kBusyMs);
     }
     // "enabled=0|1" of a main-window control.
     std::string enabled(const std::string& control) {

@@ -58,14 +58,22 @@ class KorvinProcess {
         return ::write(in_, text.data(), text.size()) == static_cast<ssize_t>(text.size());
     }
     std::string reply(int timeout_ms = 10000) { return readline(timeout_ms); }
-    // Repeats a command until its answer is `want` (polling the program's state).
-    bool waitfor(const std::string& line, const std::string& want, int timeout_ms = 10000) {
+    // Repeats a command until its answer satisfies `want` (the driver has no change
+    // notification: the program's state is polled); each answer waited for up to `answer_ms`.
+    template <typename Want>
+    bool until(const std::string& line, Want&& want, int timeout_ms = 10000,
+               int answer_ms = 10000) {
         const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
         while (std::chrono::steady_clock::now() < end) {
-            if (command(line) == want) return true;
+            if (want(command(line, answer_ms))) return true;
             ::poll(nullptr, 0, 20);
         }
         return false;
+    }
+    // Repeats a command until its answer is `want`.
+    bool waitfor(const std::string& line, const std::string& want, int timeout_ms = 10000) {
+        return until(
+            line, [&](const std::string& a) { return a == want; }, timeout_ms);
     }
     // Waits for the program to end; its exit code.
     std::optional<int> waitexit(int timeout_ms = 10000) {

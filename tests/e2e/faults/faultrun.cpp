@@ -1,12 +1,10 @@
 #include "faultrun.h"
 
 #include <gtest/gtest.h>
-#include <poll.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
-#include <chrono>
 #include <fstream>
 #include <iostream>
 
@@ -34,17 +32,13 @@ bool starts(const std::string& s, const std::string& prefix) {
 
 }  // namespace
 
-std::vector<std::string> logtexts(const std::vector<std::string>& lines) {
+std::vector<std::string> wholelogtexts(const std::vector<std::string>& lines) {
     std::vector<std::string> out;
     for (const std::string& l : lines) {
         const bool whole = !l.empty() && l.back() == '\r' && stamped(l);
         out.push_back(whole ? l.substr(20, l.size() - 21) : "?" + l);
     }
     return out;
-}
-
-std::size_t countof(const std::vector<std::string>& lines, const std::string& text) {
-    return static_cast<std::size_t>(std::count(lines.begin(), lines.end(), text));
 }
 
 std::size_t countprefix(const std::vector<std::string>& lines, const std::string& prefix) {
@@ -91,20 +85,20 @@ bool FaultRun::restartsim(const std::vector<std::string>& simargs) {
 
 bool FaultRun::connect() {
     if (!sim_->started()) return false;
-    if (!until("state mainform btn_connect",
-               [](const std::string& a) { return a.rfind("ok enabled=1 ", 0) == 0; }))
+    if (!app_->until("state mainform btn_connect",
+                     [](const std::string& a) { return starts(a, "ok enabled=1 "); }))
         return false;
     app_->command("set mainform ipedt_dest 127.0.0.1");
     app_->command("set mainform edt_port " + std::to_string(sim_->port()));
     if (app_->command("click mainform btn_connect") != "ok") return false;
-    return app_->waitfor("status mainform", "ok Successfully connected with server!");
+    return app_->waitfor("status mainform", "ok " + kConnected);
 }
 
 bool FaultRun::openwindow(const Window& w) {
     // A modal window: the click's own answer comes once the window has closed.
     if (!app_->send(std::string("click mainform ") + w.button)) return false;
     open_ = w;
-    return until("forms", [&](const std::string& a) {
+    return app_->until("forms", [&](const std::string& a) {
         return a.find(std::string(" ") + w.form + "*") != std::string::npos;
     });
 }
@@ -125,16 +119,6 @@ bool FaultRun::done(int capture, int timeout_ms) {
         },
         timeout_ms);
     return found.has_value();
-}
-
-bool FaultRun::until(const std::string& command,
-                     const std::function<bool(const std::string&)>& want, int timeout_ms) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
-    while (std::chrono::steady_clock::now() < end) {
-        if (want(app_->command(command))) return true;
-        ::poll(nullptr, 0, 20);  // the driver has no change notification: poll its state
-    }
-    return false;
 }
 
 int FaultRun::quit() {

@@ -4,11 +4,11 @@
 #pragma once
 
 #include <filesystem>
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "support/e2ecase.h"
 #include "support/korvinprocess.h"
 #include "support/simprocess.h"
 
@@ -24,16 +24,11 @@ inline constexpr Window kAmplitude{"btmbtn_amp", "TForm_amp"};
 inline constexpr Window kSpectrum{"btmbtn_spe", "TForm_spec"};
 inline constexpr Window kSnr{"btmbtn_snr", "TForm_snr"};
 
-inline const std::string kReread = "Receive Frame Timeout,and will reread again!";
-inline const std::string kGiveUp = "Receive Frame Timeout,Please Check!Current Form Will Close!";
-inline const std::string kDisconnected = "Successfully disconnected with server!";
 inline const std::string kFormatError = "Frame Format Error,type:";
 
-// The texts of the log lines without their "YYYY-MM-DD hh:mm:ss:" stamps (or the blank behind
-// the stamp of a traffic line). A line that is not a stamped text ending in CR (a torn or merged
-// line) comes back whole behind a "?".
-std::vector<std::string> logtexts(const std::vector<std::string>& lines);
-std::size_t countof(const std::vector<std::string>& lines, const std::string& text);
+// Like logtexts, but strict: a line that is not a stamped text ending in CR (a torn or merged
+// line, or a dump line) comes back whole behind a "?".
+std::vector<std::string> wholelogtexts(const std::vector<std::string>& lines);
 std::size_t countprefix(const std::vector<std::string>& lines, const std::string& prefix);
 
 class FaultRun {
@@ -54,11 +49,8 @@ class FaultRun {
     bool openwindow(const Window& w);  // the button's click, up to the window showing
     bool closewindow();  // its close box; the opening click answered, the main window free
     bool done(int capture, int timeout_ms = 20000);  // "DONE capture=K" recorded, or a later K
-    // Repeats a driver command until its answer satisfies `want`.
-    bool until(const std::string& command, const std::function<bool(const std::string&)>& want,
-               int timeout_ms = 10000);
     int quit();  // Exit from the menu; the exit code (-1 when it did not end)
-    std::vector<std::string> log() const { return logtexts(app_->loglines()); }
+    std::vector<std::string> log() const { return wholelogtexts(app_->loglines()); }
 
   private:
     std::string name_;

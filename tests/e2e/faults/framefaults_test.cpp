@@ -129,9 +129,7 @@ TEST(StatusFrameFaults, LoggedJoinedOrRetriedWhileStatusRequestsGoOn) {
     ASSERT_TRUE(run.connect());
     ASSERT_TRUE(run.openwindow(kSnr));
     // The eighth request goes out only once the seventh reply is in (or timed out).
-    const auto isrequest = [](const std::string& l) {
-        return l.rfind("RX 10 80 46 0A 00 02 00 00 00 D2 96", 0) == 0;
-    };
+    const auto isrequest = [](const std::string& l) { return l.rfind(kStatusRequestLine, 0) == 0; };
     std::size_t from = 0;
     for (int n = 1; n <= 8; ++n) {
         const auto at = run.sim().wait_for(isrequest, 15000, from);

@@ -12,8 +12,6 @@ namespace {
 using namespace korvin::test;
 
 const std::string kInit = "Initialized successfully!";
-const std::string kConnected = "Successfully connected with server!";
-const std::string kCaptureRequest = "RX 10 80 46 0A 00 01 00 00 00 D1 96";
 
 // The log without the retry lines, whose number depends on how the pace and the reply
 // time-out fall against each other.
@@ -31,9 +29,9 @@ void reconnectandcapture(FaultRun& run, const Window& w) {
     ASSERT_TRUE(run.connect());
     ASSERT_TRUE(run.openwindow(w));
     ASSERT_TRUE(run.done(1));
-    EXPECT_TRUE(run.until(std::string("state ") + w.form + " lbl_snr", [](const std::string& a) {
-        return a == "ok enabled=1 visible=1 caption=40.0dB";
-    }));
+    EXPECT_TRUE(run.app().until(
+        std::string("state ") + w.form + " lbl_snr",
+        [](const std::string& a) { return a == "ok enabled=1 visible=1 caption=40.0dB"; }));
     ASSERT_TRUE(run.closewindow());
     EXPECT_EQ(run.quit(), 0);
 }
@@ -85,13 +83,13 @@ TEST(ExciterLink, SilentExciterClosesTheWindowAfterThreeRetries) {
     ASSERT_TRUE(run.connect());
     ASSERT_TRUE(run.openwindow(kConstellation));
     // Four capture requests 2 s apart go unanswered; the box comes with the fourth time-out.
-    ASSERT_TRUE(run.until(
+    ASSERT_TRUE(run.app().until(
         "dismiss", [](const std::string& a) { return a == "ok " + kGiveUp; }, 30000));
     EXPECT_EQ(run.app().reply(), "ok");  // the window's opening click: it has closed
     EXPECT_EQ(run.app().command("forms").find("TForm_ste*"), std::string::npos);
     EXPECT_EQ(run.app().command("state mainform btmbtn_ste").substr(0, 13), "ok enabled=1 ");
     EXPECT_EQ(run.quit(), 0);
-    EXPECT_EQ(countof(run.sim().lines(), kCaptureRequest), 4u);
+    EXPECT_EQ(countof(run.sim().lines(), kCaptureRequestLine), 4u);
     const std::vector<std::string> log = {kInit,   kConnected,   "Open Constellation Window!",
                                           kReread, kReread,      kReread,
                                           kGiveUp, kDisconnected};

@@ -13,6 +13,9 @@ namespace {
 using korvin::test::E2eCase;
 using korvin::test::kBusyMs;
 using korvin::test::kCaptureRequestLine;
+using korvin::test::kConnected;
+using korvin::test::kDisconnected;
+using korvin::test::kReread;
 using korvin::test::kStatusRequestLine;
 using korvin::test::logtexts;
 using Clock = std::chrono::steady_clock;
@@ -103,7 +106,7 @@ TEST(CaptureWindows, EachWindowGetsPacedCapturesWithExactAcknowledgements) {
     expectunlocked(c);
 
     EXPECT_EQ(app.command("click mainform btn_disconnect"), "ok");
-    EXPECT_TRUE(app.waitfor("status mainform", "ok Successfully disconnected with server!"));
+    EXPECT_TRUE(app.waitfor("status mainform", "ok " + kDisconnected));
     EXPECT_EQ(app.command("menu mainform mniExit1"), "ok");
     EXPECT_EQ(app.waitexit(20000), 0);
     sim.stop();
@@ -124,14 +127,11 @@ TEST(CaptureWindows, EachWindowGetsPacedCapturesWithExactAcknowledgements) {
               static_cast<std::size_t>(e.answeredframes));
     std::vector<std::string> events;
     for (const auto& l : log)
-        if (!l.ends_with(" Frame Successful!") &&
-            l != "Receive Frame Timeout,and will reread again!")
-            events.push_back(l);
-    std::vector<std::string> want = {"Initialized successfully!",
-                                     "Successfully connected with server!"};
+        if (!l.ends_with(" Frame Successful!") && l != kReread) events.push_back(l);
+    std::vector<std::string> want = {"Initialized successfully!", kConnected};
     for (const auto& w : kCaptureWindows) want.push_back(w.opened);
     want.push_back("Open SNR&IMD Window!");
-    want.push_back("Successfully disconnected with server!");
+    want.push_back(kDisconnected);
     EXPECT_EQ(events, want);
 }
 

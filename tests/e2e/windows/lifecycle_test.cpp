@@ -14,10 +14,12 @@ using korvin::test::countof;
 using korvin::test::E2eCase;
 using korvin::test::kBusyMs;
 using korvin::test::kCaptureRequestLine;
+using korvin::test::kConnected;
+using korvin::test::kDisconnected;
+using korvin::test::kGiveUp;
+using korvin::test::kReread;
 using korvin::test::logtexts;
 namespace fs = std::filesystem;
-
-const std::string kDisconnected = "Successfully disconnected with server!";
 
 // The lines of the one daily SNR/IMD file in `folder` (CR kept); its name in `name`.
 std::vector<std::string> autosavelines(const fs::path& folder, std::string& name) {
@@ -123,13 +125,12 @@ TEST(ReplyTimeout, ThreeRetriesThenTheWindowIsClosedForTheOperator) {
     ASSERT_TRUE(c.connect());
     auto& app = c.app();
     ASSERT_TRUE(c.openwindow("btmbtn_spe", "TForm_spec"));
-    const std::string giveup = "Receive Frame Timeout,Please Check!Current Form Will Close!";
-    ASSERT_TRUE(app.waitfor("dismiss", "ok " + giveup, 30000));
+    ASSERT_TRUE(app.waitfor("dismiss", "ok " + kGiveUp, 30000));
     // The four requests (the first and three re-requests) all went out before the box.
     EXPECT_EQ(recordcount(c.sim(), kCaptureRequestLine), 4);
     EXPECT_EQ(app.reply(), "ok");  // the window has been closed by the program
     EXPECT_EQ(app.command("forms").find("TForm_spec"), std::string::npos);
-    EXPECT_EQ(app.command("status mainform"), "ok Successfully connected with server!");
+    EXPECT_EQ(app.command("status mainform"), "ok " + kConnected);
     for (const char* b :
          {"btmbtn_ste", "btmbtn_eye", "btmbtn_amp", "btmbtn_spe", "btmbtn_snr", "btn_disconnect"})
         EXPECT_EQ(c.enabled(b), "enabled=1") << b;
@@ -144,11 +145,10 @@ TEST(ReplyTimeout, ThreeRetriesThenTheWindowIsClosedForTheOperator) {
     c.sim().stop();
     // Nothing more was asked once the window had gone.
     EXPECT_EQ(recordcount(c.sim(), "RX "), 4);
-    const std::string retry = "Receive Frame Timeout,and will reread again!";
-    EXPECT_EQ(logtexts(app.loglines()),
-              (std::vector<std::string>{
-                  "Initialized successfully!", "Successfully connected with server!",
-                  "Open Spectrum Window!", retry, retry, retry, giveup, kDisconnected}));
+    EXPECT_EQ(
+        logtexts(app.loglines()),
+        (std::vector<std::string>{"Initialized successfully!", kConnected, "Open Spectrum Window!",
+                                  kReread, kReread, kReread, kGiveUp, kDisconnected}));
 }
 
 }  // namespace
