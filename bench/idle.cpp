@@ -5,18 +5,15 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
 #include <thread>
 
-#include "../tests/support/korvinprocess.h"
-#include "../tests/support/simprocess.h"
+#include "support/e2ecase.h"
 
 namespace {
 
-namespace fs = std::filesystem;
 using korvin::test::KorvinProcess;
 
 // utime + stime of a process, in clock ticks.
@@ -43,31 +40,20 @@ double idlepercent(KorvinProcess& app, int seconds) {
 
 void BM_IdleCpu(benchmark::State& state) {
     const bool linked = state.range(0) != 0;
-    korvin::test::SimProcess sim;
-    const fs::path folder =
-        fs::temp_directory_path() / ("korvin-bench-idle-" + std::to_string(::getpid()));
-    double percent = 0;
-    {
-        KorvinProcess app(folder);
-        if (!app.waitfor("status mainform", "ok Initialized successfully!")) {
-            state.SkipWithError("the program did not start");
-            return;
-        }
-        if (linked) {
-            app.command("set mainform ipedt_dest 127.0.0.1");
-            app.command("set mainform edt_port " + std::to_string(sim.port()));
-            app.command("click mainform btn_connect");
-            if (!app.waitfor("status mainform", "ok Successfully connected with server!")) {
-                state.SkipWithError("no connection to exciter-sim");
-                return;
-            }
-        }
-        std::this_thread::sleep_for(std::chrono::seconds(2));  // start-up work settles
-        for (auto _ : state) percent = idlepercent(app, 20);
-        app.command("menu mainform mniExit1");
-        app.waitexit();
+    korvin::test::E2eCase run("bench-idle");
+    if (!run.start()) {
+        state.SkipWithError("the program did not start");
+        return;
     }
-    fs::remove_all(folder);
+    if (linked && !run.connect()) {
+        state.SkipWithError("no connection to exciter-sim");
+        return;
+    }
+    std::this_thread::sleep_for(std::chrono::seconds(2));  // start-up work settles
+    double percent = 0;
+    for (auto _ : state) percent = idlepercent(run.app(), 20);
+    run.app().command("menu mainform mniExit1");
+    run.app().waitexit();
     state.counters["cpu_percent"] = percent;
 }
 BENCHMARK(BM_IdleCpu)->Arg(0)->Arg(1)->Iterations(1)->Unit(benchmark::kSecond);

@@ -5,7 +5,7 @@
 #include <QEventLoop>
 #include <QTimer>
 
-#include "../tests/support/simprocess.h"
+#include "support/simprocess.h"
 #include "platform/form.h"
 #include "platform/qt/qtbackend.h"
 #include "shell/mainfram.h"
