@@ -95,10 +95,7 @@ class ChartView : public ControlView {
         // Tied to this view, not the widget: the widget may outlive the view and the model,
         // and its plot area changes while it is torn down.
         QObject::connect(qchart_, &QChart::plotAreaChanged, this, [this] {
-            if (!live() || labelevery() == leftevery_) return;
-            setupaxis(*left_, chart_.left);
-            setupgrid(*right_, chart_.left);
-            thinleftlabels();
+            if (live() && labelevery() != leftevery_) setupleft(chart_.left);
         });
         registry()[&chart_] = view;
         // The view of a closed form no longer stands for the chart (detach), nor when gone.
@@ -138,11 +135,16 @@ class ChartView : public ControlView {
         qchart_->setTitleFont(f);
         qchart_->legend()->setVisible(look.legend);
         setupaxis(*bottom_, look.bottom);
-        setupaxis(*left_, look.left);
         setupgrid(*top_, look.bottom);
-        setupgrid(*right_, look.left);
-        thinleftlabels();
+        setupleft(look.left);
         applied_ = std::move(look);
+    }
+
+    // The left axis with its grid axis, labels thinned to the plot area's height.
+    void setupleft(const Axis& m) {
+        setupaxis(*left_, m);
+        setupgrid(*right_, m);
+        thinleftlabels();
     }
 
     struct Shown {
