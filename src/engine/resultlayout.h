@@ -53,6 +53,25 @@ enum Diagnostic : std::size_t {
     ModelTaps,  // length of the channel estimate the engine chose for this capture
 };
 
+// The engine's word on whether the capture held an 8-VSB signal it could lock (pilot found,
+// carrier, timing and levels locked, an eye a receiver could decide). It has an area of its own,
+// beyond everything the windows plot: an 8-byte marker, then the lock state and the reason as
+// doubles. An engine that does not write the area leaves the marker out (the block starts zeroed),
+// and its results are taken as locked, as they always were.
+constexpr std::size_t kLockOffset = 1048832;  // 0x100100
+constexpr std::size_t kLockStateOffset = kLockOffset + 8;
+constexpr std::size_t kLockReasonOffset = kLockOffset + 16;
+constexpr char kLockMarker[8] = {'K', 'V', 'L', 'O', 'C', 'K', '0', '1'};
+
+// Why a capture was not locked; written as a double at kLockReasonOffset.
+enum class LockReason : int {
+    Locked = 0,
+    NoPilot = 1,    // no pilot line stands out of the spectrum (noise, DC, a CW elsewhere)
+    NoTiming = 2,   // no symbol clock or data segment sync could be found
+    EyeClosed = 3,  // the levels do not form the 8-level pattern a receiver could decide
+    NotVsb = 4,     // the spectrum is not an 8-VSB channel's (a CW or impulse, a square wave)
+};
+
 inline double read(const std::uint8_t* block, std::size_t offset) {
     double v;
     std::memcpy(&v, block + offset, sizeof v);
@@ -85,6 +104,19 @@ inline double figure(const std::uint8_t* b, Figure f) {
 }
 inline double diagnostic(const std::uint8_t* b, Diagnostic d) {
     return read(b, kDiagnosticsOffset + 8 * static_cast<std::size_t>(d));
+}
+
+inline bool haslockarea(const std::uint8_t* b) {
+    return std::memcmp(b + kLockOffset, kLockMarker, sizeof kLockMarker) == 0;
+}
+// True unless the engine wrote its lock area and said it did not lock.
+inline bool locked(const std::uint8_t* b) {
+    return !haslockarea(b) || read(b, kLockStateOffset) == 1.0;
+}
+inline void writelock(std::uint8_t* b, LockReason reason) {
+    std::memcpy(b + kLockOffset, kLockMarker, sizeof kLockMarker);
+    write(b, kLockStateOffset, reason == LockReason::Locked ? 1.0 : 0.0);
+    write(b, kLockReasonOffset, static_cast<double>(reason));
 }
 
 // x positions on the charts follow from the index, not from the block.
