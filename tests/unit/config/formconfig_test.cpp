@@ -215,15 +215,16 @@ TEST_F(ConfigDialog, AnUnwritableKeyStopsOkWithTheDialogOpen) {
     d->btmbtn_1.click();
     EXPECT_EQ(backend.desk.errorboxes(), std::vector<std::string>{"Unable to write to " + ini()});
     EXPECT_FALSE(d->closed());
-    EXPECT_EQ(autosavecfg.cycle, 9);  // stored before its write failed
+    EXPECT_EQ(autosavecfg.cycle, 5);  // stored only once written
     EXPECT_EQ(autosavepath(), "/old/");
     EXPECT_FALSE(savecomm);
     EXPECT_TRUE(posts.empty());
 
     std::filesystem::remove(ini());
-    d->btmbtn_1.click();  // the rest goes through; the cycle is no longer a change
+    d->btmbtn_1.click();  // OK again writes every change, the one that failed included
     EXPECT_TRUE(d->closed());
-    EXPECT_EQ(file(), "[AUTO_SAVE]\nPath=/new/\n\n\n[SAVE_COMM]\nSwitch=1\n");
+    EXPECT_EQ(autosavecfg.cycle, 9);
+    EXPECT_EQ(file(), "[AUTO_SAVE]\nCycle=9\nPath=/new/\n\n\n[SAVE_COMM]\nSwitch=1\n");
     EXPECT_EQ(posts.size(), 1u);
 }
 
