@@ -24,8 +24,8 @@ std::int32_t cyclevalue(const platform::NumericEdit& e) {
 
 }  // namespace
 
-Tform_config::Tform_config(AutoSavePoster postautosave)
-    : platform::Form("form_config"), postautosave_(std::move(postautosave)) {
+Tform_config::Tform_config(AutoSavePoster postautosave, platform::FileCalls& calls)
+    : platform::Form("form_config"), postautosave_(std::move(postautosave)), calls_(&calls) {
     layout();
     ckbox_enable.onclick = [this] { ckbox_enableClick(); };
     btn_browse.onclick = [this] { btn_browseClick(); };
@@ -109,7 +109,7 @@ void Tform_config::btn_browseClick() {
 }
 
 bool Tform_config::storechanges() {
-    platform::IniFile ini(platform::desktop().exefolder() + "config.ini");
+    platform::IniFile ini(platform::desktop().exefolder() + "config.ini", *calls_);
     auto written = [&ini](bool ok) {
         if (!ok) platform::desktop().errorbox("Unable to write to " + ini.path());
         return ok;
