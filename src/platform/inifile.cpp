@@ -4,6 +4,8 @@
 #define SI_NO_CONVERSION
 #include <SimpleIni.h>
 
+#include <sys/stat.h>
+
 #include <cctype>
 #include <cerrno>
 #include <climits>
@@ -32,6 +34,33 @@ bool load(CSimpleIniA& ini, const std::string& path) {
     if (std::filesystem::exists(path, ec) && !std::filesystem::is_regular_file(path, ec))
         return false;
     return ini.LoadFile(path.c_str()) >= 0;
+}
+
+// Before a write: a missing file starts empty, but one that exists and cannot be read is not
+// replaced, or the keys it holds would be lost.
+bool loadforwrite(CSimpleIniA& ini, const std::string& path) {
+    setup(ini);
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return errno == ENOENT;
+    return S_ISREG(st.st_mode) && ini.LoadFile(path.c_str()) >= 0;
+}
+
+// The library's text with CR LF line ends and without its blank lines between sections.
+std::string profiletext(const std::string& text) {
+    std::string out;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find_first_of("\r\n", start);
+        if (end == std::string::npos) end = text.size();
+        if (text.find_first_not_of(" \t", start) < end)
+            out.append(text, start, end - start).append("\r\n");
+        start = end + 1;
+    }
+    return out;
+}
+
+bool haslinebreak(const std::string& s) {
+    return s.find_first_of("\r\n") != std::string::npos;
 }
 
 }  // namespace
@@ -88,10 +117,13 @@ bool IniFile::readbool(const std::string& section, const std::string& key, bool 
 
 bool IniFile::writestring(const std::string& section, const std::string& key,
                           const std::string& v) {
+    if (haslinebreak(section) || haslinebreak(key) || haslinebreak(v)) return false;
     CSimpleIniA ini;
-    load(ini, path_);  // a missing file starts empty
+    if (!loadforwrite(ini, path_)) return false;
     if (ini.SetValue(section.c_str(), key.c_str(), v.c_str()) < 0) return false;
-    return ini.SaveFile(path_.c_str(), false) >= 0;
+    std::string text;
+    if (ini.Save(text, false) < 0) return false;
+    return replacefile(path_, profiletext(text), *calls_);
 }
 
 bool IniFile::writeinteger(const std::string& section, const std::string& key, long v) {

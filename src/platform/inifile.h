@@ -6,11 +6,14 @@
 #include <optional>
 #include <string>
 
+#include "platform/filereplace.h"
+
 namespace platform {
 
 class IniFile {
   public:
-    explicit IniFile(std::string path) : path_(std::move(path)) {}
+    explicit IniFile(std::string path, FileCalls& calls = systemfilecalls())
+        : path_(std::move(path)), calls_(&calls) {}
     const std::string& path() const { return path_; }
 
     // Values are read up to 2047 characters.
@@ -21,7 +24,10 @@ class IniFile {
     // An integer; any value other than 0 is true.
     bool readbool(const std::string& section, const std::string& key, bool def) const;
 
-    // False when the file cannot be written.
+    // The whole file is written afresh and replaces the old one only once it is complete: one
+    // section line followed by its key=value lines, CR LF line ends, no blank lines; everything
+    // else the file holds is kept. False, with the file as it was, when it cannot be read or
+    // written, or when a name or value holds a line break (it would make lines of its own).
     bool writestring(const std::string& section, const std::string& key, const std::string& v);
     bool writeinteger(const std::string& section, const std::string& key, long v);
     bool writebool(const std::string& section, const std::string& key, bool v);
@@ -31,6 +37,7 @@ class IniFile {
 
   private:
     std::string path_;
+    FileCalls* calls_;
 };
 
 }  // namespace platform

@@ -24,8 +24,8 @@ std::int32_t cyclevalue(const platform::NumericEdit& e) {
 
 }  // namespace
 
-Tform_config::Tform_config(AutoSavePoster postautosave)
-    : platform::Form("form_config"), postautosave_(std::move(postautosave)) {
+Tform_config::Tform_config(AutoSavePoster postautosave, platform::FileCalls& calls)
+    : platform::Form("form_config"), postautosave_(std::move(postautosave)), calls_(&calls) {
     layout();
     ckbox_enable.onclick = [this] { ckbox_enableClick(); };
     btn_browse.onclick = [this] { btn_browseClick(); };
@@ -109,38 +109,40 @@ void Tform_config::btn_browseClick() {
 }
 
 bool Tform_config::storechanges() {
-    platform::IniFile ini(platform::desktop().exefolder() + "config.ini");
+    platform::IniFile ini(platform::desktop().exefolder() + "config.ini", *calls_);
     auto written = [&ini](bool ok) {
         if (!ok) platform::desktop().errorbox("Unable to write to " + ini.path());
         return ok;
     };
+    // Each value is stored in memory only once it is in the file: after a failed write it still
+    // counts as a change, so the next OK writes it again.
     if (const std::int32_t cycle = cyclevalue(nedt_cycle); cycle != autosavecfg.cycle) {
-        autosavecfg.cycle = cycle;
         if (!written(ini.writeinteger("AUTO_SAVE", "Cycle", cycle))) return false;
+        autosavecfg.cycle = cycle;
     }
     if (const int type = cbb_cycle_type.itemindex();
         type != autosavecfg.cycletype && type >= 0 && type <= 3) {
-        autosavecfg.cycletype = static_cast<std::uint8_t>(type);
         if (!written(ini.writeinteger("AUTO_SAVE", "Type", type))) return false;
+        autosavecfg.cycletype = static_cast<std::uint8_t>(type);
     }
     if (edt_path.text() != autosavecfg.path) {
-        setautosavepath(edt_path.text());
         if (!written(ini.writestring("AUTO_SAVE", "Path", edt_path.text()))) return false;
+        setautosavepath(edt_path.text());
         // Before the switch is stored: only a thread that saves before and after reopens.
         if (autosavecfg.enabled && ckbox_enable.checked() && postautosave_)
             postautosave_(kMsgReopen);
     }
-    if (ckbox_enable.checked() != autosavecfg.enabled) {
-        autosavecfg.enabled = ckbox_enable.checked();
-        if (!written(ini.writebool("AUTO_SAVE", "Switch", autosavecfg.enabled))) return false;
+    if (const bool on = ckbox_enable.checked(); on != autosavecfg.enabled) {
+        if (!written(ini.writebool("AUTO_SAVE", "Switch", on))) return false;
+        autosavecfg.enabled = on;
     }
     if (const std::string ip = ipedt_dest1.address(); ip != defaultip) {
-        defaultip = ip;
         if (!written(ini.writestring("CONFIG", "Default IP", ip))) return false;
+        defaultip = ip;
     }
-    if (ckbox_save_comm.checked() != savecomm) {
-        savecomm = ckbox_save_comm.checked();
-        if (!written(ini.writebool("SAVE_COMM", "Switch", savecomm))) return false;
+    if (const bool on = ckbox_save_comm.checked(); on != savecomm) {
+        if (!written(ini.writebool("SAVE_COMM", "Switch", on))) return false;
+        savecomm = on;
     }
     return true;
 }

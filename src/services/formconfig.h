@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/component.h"
+#include "platform/filereplace.h"
 #include "platform/form.h"
 
 class Tmainform;
@@ -15,7 +16,9 @@ class Tform_config : public platform::Form {
     // Sends a message without data to the auto-save thread (the main window's postautosave).
     using AutoSavePoster = std::function<void(unsigned msg)>;
 
-    explicit Tform_config(AutoSavePoster postautosave);
+    // `calls` write config.ini; a test passes calls that fail.
+    explicit Tform_config(AutoSavePoster postautosave,
+                          platform::FileCalls& calls = platform::systemfilecalls());
 
     void FormCreate();
     void ckbox_enableClick();
@@ -46,6 +49,7 @@ class Tform_config : public platform::Form {
     bool storechanges();
 
     AutoSavePoster postautosave_;
+    platform::FileCalls* calls_;
 };
 
 // Opens a fresh configuration dialog modally over the main window; it is destroyed once closed.

@@ -2,10 +2,18 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <climits>
+#include <csignal>
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -39,11 +47,14 @@ class ConfigDialog : public ::testing::Test {
     }
     // A dialog as the main window opens it; its reopen requests are recorded with the folder
     // in memory at that moment, and passed on to `thread` when one is given.
-    std::unique_ptr<Tform_config> open(tautosavethread* thread = nullptr) {
-        auto d = std::make_unique<Tform_config>([this, thread](unsigned msg) {
-            posts.emplace_back(msg, autosavepath());
-            if (thread) postautosave(thread, msg, nullptr, 0);
-        });
+    std::unique_ptr<Tform_config> open(tautosavethread* thread = nullptr,
+                                       platform::FileCalls& calls = platform::systemfilecalls()) {
+        auto d = std::make_unique<Tform_config>(
+            [this, thread](unsigned msg) {
+                posts.emplace_back(msg, autosavepath());
+                if (thread) postautosave(thread, msg, nullptr, 0);
+            },
+            calls);
         d->showmodal();
         return d;
     }
@@ -94,17 +105,17 @@ TEST_F(ConfigDialog, EachChangeWritesOnlyItsOwnKeyIntoANewFile) {
         std::function<bool()> stored;
     };
     const std::vector<Change> changes = {
-        {[](Tform_config& d) { d.nedt_cycle.settext("9"); }, "[AUTO_SAVE]\nCycle=9\n",
+        {[](Tform_config& d) { d.nedt_cycle.settext("9"); }, "[AUTO_SAVE]\r\nCycle=9\r\n",
          [] { return autosavecfg.cycle == 9; }},
-        {[](Tform_config& d) { d.cbb_cycle_type.setitemindex(3); }, "[AUTO_SAVE]\nType=3\n",
+        {[](Tform_config& d) { d.cbb_cycle_type.setitemindex(3); }, "[AUTO_SAVE]\r\nType=3\r\n",
          [] { return autosavecfg.cycletype == 3; }},
-        {[](Tform_config& d) { d.edt_path.settext("/New/"); }, "[AUTO_SAVE]\nPath=/New/\n",
+        {[](Tform_config& d) { d.edt_path.settext("/New/"); }, "[AUTO_SAVE]\r\nPath=/New/\r\n",
          [] { return autosavepath() == "/New/"; }},
-        {[](Tform_config& d) { d.ckbox_enable.click(); }, "[AUTO_SAVE]\nSwitch=0\n",
+        {[](Tform_config& d) { d.ckbox_enable.click(); }, "[AUTO_SAVE]\r\nSwitch=0\r\n",
          [] { return !autosavecfg.enabled; }},
         {[](Tform_config& d) { d.ipedt_dest1.setaddress("10.0.0.300"); },
-         "[CONFIG]\nDefault IP=10.0.0.255\n", [] { return defaultip == "10.0.0.255"; }},
-        {[](Tform_config& d) { d.ckbox_save_comm.click(); }, "[SAVE_COMM]\nSwitch=1\n",
+         "[CONFIG]\r\nDefault IP=10.0.0.255\r\n", [] { return defaultip == "10.0.0.255"; }},
+        {[](Tform_config& d) { d.ckbox_save_comm.click(); }, "[SAVE_COMM]\r\nSwitch=1\r\n",
          [] { return savecomm; }},
     };
     for (const Change& c : changes) {
@@ -120,6 +131,23 @@ TEST_F(ConfigDialog, EachChangeWritesOnlyItsOwnKeyIntoANewFile) {
     // Only a folder change with auto-save left on asks for a reopen.
     ASSERT_EQ(posts.size(), 1u);
     EXPECT_EQ(posts[0], std::make_pair(kMsgReopen, std::string("/New/")));
+
+    // In an existing file only that key changes; whatever else it holds stays, and the file is
+    // rewritten with CR LF line ends and without blank lines. A link to it stays a link.
+    std::filesystem::remove(ini());
+    std::filesystem::create_directory(folder / "etc");
+    std::filesystem::create_symlink("etc/korvin.ini", ini());
+    svctest::writefile(folder / "etc/korvin.ini",
+                       "[OTHER]\r\n; kept\r\nkey=v\r\n\r\n" + std::string(kFile));
+    setmemory(true, 5, 2, "/old/");
+    auto d = open();
+    d->ipedt_dest1.setaddress("10.0.0.8");
+    d->btmbtn_1.click();
+    EXPECT_EQ(file(),
+              "[OTHER]\r\n; kept\r\nkey=v\r\n[AUTO_SAVE]\r\nSwitch=1\r\nCycle=5\r\nType=2\r\n"
+              "Path=/old/\r\n[CONFIG]\r\nDefault IP=10.0.0.8\r\n[SAVE_COMM]\r\nSwitch=0\r\n");
+    EXPECT_TRUE(std::filesystem::is_symlink(ini()));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder / "etc"), {}), 1);
 }
 
 // The auto-save thread has its file open in the old folder and is held at its next block while
@@ -153,8 +181,8 @@ TEST_F(ConfigDialog, OnlyAFolderChangeWithAutoSaveKeptOnMovesTheNextLine) {
         EXPECT_EQ(svctest::readfile(oldf + day), c.moves ? line + line : line + line + line);
         EXPECT_EQ(svctest::exists(newf + day), c.moves);
         EXPECT_EQ(autosavecfg.enabled, c.now);
-        EXPECT_EQ(file(), "[AUTO_SAVE]\nPath=" + newf + (c.was != c.now ? "\nSwitch=" : "") +
-                              (c.was != c.now ? (c.now ? "1" : "0") : "") + "\n");
+        EXPECT_EQ(file(), "[AUTO_SAVE]\r\nPath=" + newf + (c.was != c.now ? "\r\nSwitch=" : "") +
+                              (c.was != c.now ? (c.now ? "1" : "0") : "") + "\r\n");
         std::filesystem::remove(ini());
     }
     EXPECT_EQ(posts.size(), 1u);
@@ -205,27 +233,159 @@ TEST_F(ConfigDialog, CancelAndTheCloseBoxChangeNeitherMemoryNorFile) {
     EXPECT_TRUE(posts.empty());
 }
 
+// Real failures: a write that fails leaves file and memory as they were and keeps the dialog
+// open; OK again, once the cause is gone, writes the change that failed and those after it.
 TEST_F(ConfigDialog, AnUnwritableKeyStopsOkWithTheDialogOpen) {
-    // Root writes through any permission, but not into a folder that does not exist.
-    std::filesystem::create_symlink(folder / "gone/config.ini", ini());
-    auto d = open();
+    struct Arrangement {
+        std::string what;
+        std::function<void(Tform_config&)> make, mend;
+    };
+    rlimit limit{};
+    ::getrlimit(RLIMIT_FSIZE, &limit);
+    const rlimit small{16, limit.rlim_max};
+    void (*xfsz)(int) = SIG_DFL;
+    int reader = -1;
+    const std::vector<Arrangement> arrangements = {
+        // Root writes through any permission, but not into a folder that does not exist.
+        {"link into a missing folder",
+         [this](Tform_config&) {
+             std::filesystem::remove(ini());
+             std::filesystem::create_symlink(folder / "gone/config.ini", ini());
+         },
+         [this](Tform_config&) { std::filesystem::remove(ini()); }},
+        // The device fills up halfway through the new file.
+        {"file size limit",
+         [&small, &xfsz](Tform_config&) {
+             xfsz = std::signal(SIGXFSZ, SIG_IGN);
+             ::setrlimit(RLIMIT_FSIZE, &small);
+         },
+         [&limit, &xfsz](Tform_config&) {
+             ::setrlimit(RLIMIT_FSIZE, &limit);
+             std::signal(SIGXFSZ, xfsz);
+         }},
+        // Only a regular file is replaced: a pipe (or a device) at the end of a link is no
+        // settings file, even with a reader that would take the text.
+        {"link to a pipe",
+         [this, &reader](Tform_config&) {
+             std::filesystem::remove(ini());
+             ::mkfifo((folder / "pipe").c_str(), 0600);
+             reader = ::open((folder / "pipe").c_str(), O_RDONLY | O_NONBLOCK);
+             std::filesystem::create_symlink("pipe", ini());
+         },
+         [this, &reader](Tform_config&) {
+             ::close(reader);
+             std::filesystem::remove(ini());
+             std::filesystem::remove(folder / "pipe");
+         }},
+        // A line break would put lines of its own into the file.
+        {"folder with a line break", [](Tform_config& d) { d.edt_path.settext("/new/\n[CONFIG]"); },
+         [](Tform_config& d) { d.edt_path.settext("/new/"); }},
+    };
+    for (const Arrangement& a : arrangements) {
+        setmemory(true, 5, 2, "/old/");
+        svctest::writefile(ini(), kFile);
+        const std::size_t boxes = backend.desk.errorboxes().size();
+        auto d = open();
+        d->edt_path.settext("/new/");
+        d->ckbox_save_comm.click();
+        a.make(*d);
+        d->btmbtn_1.click();
+        a.mend(*d);
+        ASSERT_EQ(backend.desk.errorboxes().size(), boxes + 1) << a.what;
+        EXPECT_EQ(backend.desk.errorboxes().back(), "Unable to write to " + ini());
+        EXPECT_FALSE(d->closed()) << a.what;
+        EXPECT_EQ(autosavepath(), "/old/") << a.what;
+        EXPECT_FALSE(savecomm) << a.what;
+        EXPECT_TRUE(posts.empty()) << a.what;
+        if (svctest::exists(ini())) {
+            EXPECT_EQ(file(), kFile) << a.what;
+        }
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}),
+                  svctest::exists(ini()) ? 1 : 0)
+            << a.what;  // nothing left beside it
+
+        d->btmbtn_1.click();
+        EXPECT_TRUE(d->closed()) << a.what;
+        EXPECT_TRUE(savecomm) << a.what;
+        EXPECT_NE(file().find("Path=/new/\r\n"), std::string::npos) << a.what;
+        EXPECT_NE(file().find("[SAVE_COMM]\r\nSwitch=1\r\n"), std::string::npos) << a.what;
+        EXPECT_EQ(backend.desk.errorboxes().size(), boxes + 1) << a.what;
+        EXPECT_EQ(posts.size(), 1u) << a.what;
+        posts.clear();
+    }
+}
+
+// The system calls of a file replacement, one of which fails as on a full or failing device.
+enum class Failing { Open, Write, Fsync, Close, Rename };
+
+class FailingCalls : public platform::FileCalls {
+  public:
+    std::optional<Failing> failing;
+
+    int open(const std::string& name, int flags, mode_t mode) override {
+        return fails(Failing::Open) ? -1 : FileCalls::open(name, flags, mode);
+    }
+    // Half the text reaches the file before the device is full.
+    ssize_t write(int fd, const char* data, std::size_t size) override {
+        if (failing == Failing::Write && !halfwritten_) {
+            halfwritten_ = true;
+            return FileCalls::write(fd, data, size / 2);
+        }
+        return fails(Failing::Write) ? -1 : FileCalls::write(fd, data, size);
+    }
+    int fsync(int fd) override { return fails(Failing::Fsync) ? -1 : FileCalls::fsync(fd); }
+    // The descriptor is gone whatever close says.
+    int close(int fd) override {
+        const int r = FileCalls::close(fd);
+        return fails(Failing::Close) ? -1 : r;
+    }
+    int rename(const std::string& from, const std::string& to) override {
+        return fails(Failing::Rename) ? -1 : FileCalls::rename(from, to);
+    }
+
+  private:
+    bool fails(Failing f) {
+        if (failing != f) return false;
+        errno = f == Failing::Write ? ENOSPC : EIO;
+        return true;
+    }
+    bool halfwritten_ = false;
+};
+
+std::string failingname(const ::testing::TestParamInfo<Failing>& info) {
+    const char* names[] = {"Open", "Write", "Fsync", "Close", "Rename"};
+    return names[static_cast<int>(info.param)];
+}
+
+class ConfigDialogFailing : public ConfigDialog, public ::testing::WithParamInterface<Failing> {};
+
+TEST_P(ConfigDialogFailing, KeepsFileAndMemoryUntilOkAgainWritesTheChange) {
+    svctest::writefile(ini(), kFile);
+    FailingCalls calls;
+    calls.failing = GetParam();
+    auto d = open(nullptr, calls);
     d->nedt_cycle.settext("9");
-    d->edt_path.settext("/new/");
     d->ckbox_save_comm.click();
     d->btmbtn_1.click();
     EXPECT_EQ(backend.desk.errorboxes(), std::vector<std::string>{"Unable to write to " + ini()});
     EXPECT_FALSE(d->closed());
-    EXPECT_EQ(autosavecfg.cycle, 9);  // stored before its write failed
-    EXPECT_EQ(autosavepath(), "/old/");
-    EXPECT_FALSE(savecomm);
-    EXPECT_TRUE(posts.empty());
+    EXPECT_EQ(autosavecfg.cycle, 5);
+    EXPECT_EQ(file(), kFile);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}), 1);
 
-    std::filesystem::remove(ini());
-    d->btmbtn_1.click();  // the rest goes through; the cycle is no longer a change
+    calls.failing.reset();
+    d->btmbtn_1.click();
     EXPECT_TRUE(d->closed());
-    EXPECT_EQ(file(), "[AUTO_SAVE]\nPath=/new/\n\n\n[SAVE_COMM]\nSwitch=1\n");
-    EXPECT_EQ(posts.size(), 1u);
+    EXPECT_TRUE(autosavecfg.cycle == 9 && savecomm);
+    EXPECT_EQ(file(),
+              "[AUTO_SAVE]\r\nSwitch=1\r\nCycle=9\r\nType=2\r\nPath=/old/\r\n[CONFIG]\r\n"
+              "Default IP=10.0.0.7\r\n[SAVE_COMM]\r\nSwitch=1\r\n");
 }
+
+INSTANTIATE_TEST_SUITE_P(EachCall, ConfigDialogFailing,
+                         ::testing::Values(Failing::Open, Failing::Write, Failing::Fsync,
+                                           Failing::Close, Failing::Rename),
+                         failingname);
 
 // Through the main window's menu: a fresh dialog each time with its icon, freed once closed.
 TEST_F(ConfigDialog, TheMenuOpensAFreshDialogEachTime) {

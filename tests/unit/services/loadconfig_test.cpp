@@ -50,9 +50,8 @@ TEST_F(LoadConfig, FirstStartWritesSixKeysInThreeSectionsAndLeavesTheEdit) {
     ipedt.setaddress("10.1.2.3");
     load();
     EXPECT_EQ(svctest::readfile(ini()),
-              "[AUTO_SAVE]\nSwitch=0\nCycle=0\nType=0\nPath=" + folder.path() +
-                  "\n\n\n[CONFIG]\nDefault IP=192.168.1.100\n\n\n"
-                  "[SAVE_COMM]\nSwitch=0\n");
+              "[AUTO_SAVE]\r\nSwitch=0\r\nCycle=0\r\nType=0\r\nPath=" + folder.path() +
+                  "\r\n[CONFIG]\r\nDefault IP=192.168.1.100\r\n[SAVE_COMM]\r\nSwitch=0\r\n");
     EXPECT_EQ(ipedt.address(), "10.1.2.3");
     ipedt.setaddress(kDefaultExciterIp);
     expectdefaults(folder.path());
