@@ -154,10 +154,16 @@ TEST(ExciterLink, OnAGermanDesktopErrorTextsStayEnglishAndNumbersKeepTheirPoint)
     ASSERT_EQ(app.command("click mainform btn_connect"), "ok");
     ASSERT_TRUE(app.waitfor("status mainform", "ok " + kConnected, 15000));
     ASSERT_TRUE(c.openwindow(kSnr.button, kSnr.form));
-    EXPECT_TRUE(app.until(
+    const std::string fortydb = "ok enabled=1 visible=1 caption=40.0dB";
+    std::string snr;
+    app.until(
         "state TForm_snr lbl_snr",
-        [](const std::string& a) { return a == "ok enabled=1 visible=1 caption=40.0dB"; },
-        kBusyMs));
+        [&](const std::string& a) {
+            snr = a;
+            return a == fortydb;
+        },
+        20000);
+    EXPECT_EQ(snr, fortydb);
     const auto log = logtexts(app.loglines());
     EXPECT_EQ(countof(log, refused), 1u);
 }
