@@ -35,6 +35,7 @@ void QtClientSocket::setactive(bool a) {
         const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
         if (fd < 0) throw SocketOpenError("socket: " + oserrortext(errno));
         fd_ = fd;
+        failing_ = false;
         state_ = State::Connecting;
         const unsigned link = link_;
         if (onconnecting) onconnecting();
@@ -80,11 +81,17 @@ void QtClientSocket::closelink() {
     pending_.clear();
 }
 
-// Raises the error from the event loop, never inside the caller (activate, send).
-void QtClientSocket::faillater(SocketErrorKind kind, int code) {
+// Stops watching a link that has failed: its notifiers would fire on the error again and again
+// until it is closed.
+void QtClientSocket::quieten() {
     failing_ = true;
     for (QSocketNotifier* n : {readable_, writable_})
         if (n) n->setEnabled(false);
+}
+
+// Raises the error from the event loop, never inside the caller (activate, send).
+void QtClientSocket::faillater(SocketErrorKind kind, int code) {
+    quieten();
     const unsigned link = link_;
     QMetaObject::invokeMethod(
         this,
@@ -96,7 +103,10 @@ void QtClientSocket::faillater(SocketErrorKind kind, int code) {
 
 void QtClientSocket::fail(SocketErrorKind kind, int code) {
     // A failed connect is given up: a later setactive(true) starts afresh.
-    if (state_ == State::Connecting) closelink();
+    if (state_ == State::Connecting)
+        closelink();
+    else
+        quieten();  // the handler may run an event loop (a message box) before it closes the link
     const unsigned link = link_;
     int handed = code;
     if (onerror) onerror(kind, handed);

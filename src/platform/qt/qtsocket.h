@@ -31,6 +31,7 @@ class QtClientSocket : public QObject, public ClientSocket {
     enum class State { Idle, Connecting, Connected };
     void startconnect();
     void closelink();  // closes the descriptor; raises nothing
+    void quieten();
     void faillater(SocketErrorKind kind, int code);
     void fail(SocketErrorKind kind, int code);
     void onwritable();
