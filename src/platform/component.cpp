@@ -1,8 +1,13 @@
 #include "platform/component.h"
 
+#include <stdlib.h>
+
 #include <cmath>
 #include <cstdlib>
+#include <locale>
 #include <sstream>
+
+#include "platform/fixedlocale.h"
 
 namespace platform {
 
@@ -61,12 +66,15 @@ double NumericEdit::value() const {
     const std::string& t = text();
     if (t.empty()) return 0;
     char* end = nullptr;
-    double v = std::strtod(t.c_str(), &end);
+    // A point is the decimal mark whatever the desktop's language.
+    const locale_t c = fixedlocale();
+    double v = c ? strtod_l(t.c_str(), &end, c) : std::strtod(t.c_str(), &end);
     if (end == t.c_str() || *end != 0 || !std::isfinite(v)) return 0;
     return v;
 }
 void NumericEdit::setvalue(double v) {
     std::ostringstream os;
+    os.imbue(std::locale::classic());
     os << v;
     settext(os.str());
 }

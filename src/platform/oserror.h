@@ -4,8 +4,8 @@
 
 namespace platform {
 
-// The operating system's text for an errno value; empty when it has none
-// (glibc's "Unknown error N" counts as none).
+// The operating system's English text for an errno value, whatever the locale; empty when it
+// has none (glibc's "Unknown error N" counts as none).
 std::string oserrortext(int code);
 
 }  // namespace platform

@@ -171,12 +171,14 @@ class E2eCase {
     SimProcess& sim() { return sim_; }
     KorvinProcess& app() { return *app_; }
 
-    // Writes config.ini (when given), starts the program and waits until it is ready.
-    bool start(const std::vector<std::string>& args = {}, const std::string& configini = "") {
+    // Writes config.ini (when given), starts the program (with `env` added to its environment)
+    // and waits until it is ready.
+    bool start(const std::vector<std::string>& args = {}, const std::string& configini = "",
+               const std::vector<std::string>& env = {}) {
         if (!sim_.started()) return false;
         if (!configini.empty())
             std::ofstream(folder_ / "config.ini", std::ios::binary) << configini;
-        app_ = std::make_unique<KorvinProcess>(folder_, args);
+        app_ = std::make_unique<KorvinProcess>(folder_, args, env);
         return app_->waitfor("status mainform", "ok Initialized successfully!", 20000);
     }
     bool connect() {

@@ -23,8 +23,10 @@ namespace korvin::test {
 
 class KorvinProcess {
   public:
+    // `env` ("NAME=value") is added to the test's own environment, replacing a name it has.
     explicit KorvinProcess(const std::filesystem::path& folder,
-                           const std::vector<std::string>& args = {})
+                           const std::vector<std::string>& args = {},
+                           const std::vector<std::string>& env = {})
         : folder_(folder) {
         ::signal(SIGPIPE, SIG_IGN);  // a program that died must fail the test, not end it
         namespace fs = std::filesystem;
@@ -32,7 +34,7 @@ class KorvinProcess {
         fs::copy_file(KORVIN_BIN, folder / "korvin", fs::copy_options::overwrite_existing);
         fs::copy_file(fs::path(KORVIN_BUILD_DIR) / "libmonitor.so", folder / "libmonitor.so",
                       fs::copy_options::overwrite_existing);
-        spawn(args);
+        spawn(args, env);
     }
     ~KorvinProcess() {
         if (pid_ > 0) {
@@ -105,7 +107,7 @@ class KorvinProcess {
     }
 
   private:
-    void spawn(const std::vector<std::string>& args) {
+    void spawn(const std::vector<std::string>& args, const std::vector<std::string>& env) {
         int inpipe[2], outpipe[2];
         if (::pipe(inpipe) != 0 || ::pipe(outpipe) != 0) return;
         posix_spawn_file_actions_t fa;
@@ -121,11 +123,14 @@ class KorvinProcess {
         for (auto& a : argtext) argv.push_back(a.data());
         argv.push_back(nullptr);
         std::vector<std::string> envtext{"QT_QPA_PLATFORM=offscreen", "KORVIN_DRIVER=1"};
-        for (char** e = environ; *e; ++e) {
-            const std::string v = *e;
-            if (v.rfind("QT_QPA_PLATFORM=", 0) != 0 && v.rfind("KORVIN_DRIVER=", 0) != 0)
-                envtext.push_back(v);
-        }
+        envtext.insert(envtext.end(), env.begin(), env.end());
+        const auto replaced = [&](const std::string& v) {
+            for (const auto& mine : envtext)
+                if (v.compare(0, mine.find('=') + 1, mine, 0, mine.find('=') + 1) == 0) return true;
+            return false;
+        };
+        for (char** e = environ; *e; ++e)
+            if (!replaced(*e)) envtext.emplace_back(*e);
         std::vector<char*> envp;
         for (auto& v : envtext) envp.push_back(v.data());
         envp.push_back(nullptr);

@@ -3,6 +3,7 @@
 #include "platform/chartexport.h"
 
 #include <QTimer>
+#include <clocale>
 
 #include "platform/qt/qtformview.h"
 #include "platform/qt/qtsocket.h"
@@ -11,6 +12,11 @@ namespace platform::qt {
 
 QtBackend::QtBackend(int& argc, char** argv) {
     if (!QCoreApplication::instance()) app_ = std::make_unique<QApplication>(argc, argv);
+    // The application object takes the process locale from the environment. The program's
+    // figures ("%2.1f" and the like) keep a point as their decimal mark and the system's texts
+    // stay English whatever the desktop's language; character set and dates follow the desktop.
+    std::setlocale(LC_NUMERIC, "C");
+    std::setlocale(LC_MESSAGES, "C");
     setbackend(this);
     setchartexporter(&qt::grabchartjpeg);
 }

@@ -1,5 +1,5 @@
 // The Qt backend: renders the form models as Qt windows, runs timers on QTimers, sockets on
-// QTcpSocket and desktop services with Qt dialogs.
+// descriptors watched by QSocketNotifier and desktop services with Qt dialogs.
 //
 // Pictures: image list entries and named image resources load ":/<name>.png" from
 // resources/resources.qrc, where <name> is ImageList::resourcename(index) ("<prefix><index>")

@@ -1,9 +1,16 @@
 // The exciter going away under the real program: closing the connection in the middle of a
 // capture, being stopped and started again on the same port, falling silent. The program
 // reports it, stays usable, and captures again once an exciter answers.
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <locale.h>
+#include <netinet/in.h>
+#include <string.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 
 #include "faultrun.h"
 
@@ -94,6 +101,71 @@ TEST(ExciterLink, SilentExciterClosesTheWindowAfterThreeRetries) {
                                           kReread, kReread,      kReread,
                                           kGiveUp, kDisconnected};
     EXPECT_EQ(run.log(), log);
+}
+
+// The system's German text for a refused connect; empty when that locale or glibc's German
+// messages are not installed.
+std::string germanrefusal() {
+    const locale_t de = newlocale(LC_ALL_MASK, "de_DE.UTF-8", locale_t(0));
+    if (!de) return {};
+    const std::string text = strerror_l(ECONNREFUSED, de);
+    freelocale(de);
+    return text == "Connection refused" ? std::string() : text;
+}
+
+// A loopback port held by a socket that does not listen: connects to it are refused.
+struct RefusingPort {
+    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    int port = 0;
+    RefusingPort() {
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t len = sizeof a;
+        if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
+            ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) == 0)
+            port = ntohs(a.sin_port);
+    }
+    ~RefusingPort() { ::close(fd); }
+};
+
+TEST(ExciterLink, OnAGermanDesktopErrorTextsStayEnglishAndNumbersKeepTheirPoint) {
+    if (germanrefusal().empty())
+        GTEST_SKIP() << "the de_DE.UTF-8 locale or glibc's German messages (libc-l10n) are "
+                        "missing: scripts/install-deps.sh, run as root, installs them";
+    RefusingPort refusing;
+    ASSERT_NE(refusing.port, 0);
+    E2eCase c("german", {"--status", "00505A5B"});
+    ASSERT_TRUE(c.start({}, "", {"LANG=de_DE.UTF-8", "LC_ALL=de_DE.UTF-8", "LANGUAGE=de"}));
+    KorvinProcess& app = c.app();
+    app.command("set mainform ipedt_dest 127.0.0.1");
+    app.command("set mainform edt_port " + std::to_string(refusing.port));
+    ASSERT_EQ(app.command("click mainform btn_connect"), "ok");
+    const std::string refused = "Connection Error:Connection refused,Please Check!";
+    std::string box;
+    EXPECT_TRUE(app.until("dismiss", [&](const std::string& a) {
+        box = a;
+        return a != "error no message box";
+    }));
+    EXPECT_EQ(box, "ok " + refused);
+
+    // A port with a fraction, written with a point, is rounded as on any desktop.
+    app.command("set mainform edt_port " + std::to_string(c.sim().port()) + ".4");
+    ASSERT_EQ(app.command("click mainform btn_connect"), "ok");
+    ASSERT_TRUE(app.waitfor("status mainform", "ok " + kConnected, 15000));
+    ASSERT_TRUE(c.openwindow(kSnr.button, kSnr.form));
+    const std::string fortydb = "ok enabled=1 visible=1 caption=40.0dB";
+    std::string snr;
+    app.until(
+        "state TForm_snr lbl_snr",
+        [&](const std::string& a) {
+            snr = a;
+            return a == fortydb;
+        },
+        20000);
+    EXPECT_EQ(snr, fortydb);
+    const auto log = logtexts(app.loglines());
+    EXPECT_EQ(countof(log, refused), 1u);
 }
 
 }  // namespace

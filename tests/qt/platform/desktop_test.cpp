@@ -48,7 +48,7 @@ TEST(QtDesktop, ErrorBoxFromAWorkerIsShownByTheUiThread) {
         desk.errorbox("The log file cannot be written.");
         done = true;
     });
-    QTRY_VERIFY_WITH_TIMEOUT(done.load(), 10000);
+    EXPECT_TRUE(qttest::eventually([&] { return done.load(); }, 10000));
     worker.join();
     EXPECT_EQ(seen.title, "Error");
     EXPECT_EQ(seen.text, "The log file cannot be written.");

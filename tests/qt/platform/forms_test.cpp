@@ -256,7 +256,7 @@ TEST_F(Forms, ReleasedFormMayBeDestroyedByItsOwner) {
         failsafe);
     f->showmodal();
     EXPECT_FALSE(failsafe);
-    QTRY_VERIFY_WITH_TIMEOUT(f == nullptr, 5000);
+    EXPECT_TRUE(qttest::eventually([&] { return f == nullptr; }));
 }
 
 TEST_F(Forms, WindowGoesWhenItsModelIsDestroyed) {

@@ -16,7 +16,7 @@ TEST(QtTimers, FireWhileEnabledAndStopWhenDisabled) {
     t.setenabled(true);
     EXPECT_TRUE(host.qtimer(t)->isActive());
     EXPECT_EQ(host.qtimer(t)->interval(), 10);
-    QTRY_VERIFY_WITH_TIMEOUT(fired >= 2, 5000);
+    EXPECT_TRUE(qttest::eventually([&] { return fired >= 2; }));
     t.setinterval(25);
     EXPECT_EQ(host.qtimer(t)->interval(), 25);
     t.setenabled(false);
@@ -26,7 +26,7 @@ TEST(QtTimers, FireWhileEnabledAndStopWhenDisabled) {
 TEST(QtTimers, TimerMayBeDestroyedByItsOwnHandler) {
     auto t = std::make_unique<platform::Timer>("once", 1, true);
     t->ontimer = [&] { t.reset(); };
-    QTRY_VERIFY_WITH_TIMEOUT(t == nullptr, 5000);
+    EXPECT_TRUE(qttest::eventually([&] { return t == nullptr; }));
     qttest::flushdeletes();
 }
 

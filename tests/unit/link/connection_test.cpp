@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <clocale>
+#include <string>
 
 #include "support/mainformfixture.h"
 
@@ -70,6 +72,33 @@ TEST_F(Connection, AnErrorOnAnEstablishedLinkDisconnectsFirst) {
 TEST_F(Connection, UnknownErrorCodesLeaveTheSystemTextOut) {
     main->btn_connect.click();
     sock->refuse(987654);
+    EXPECT_EQ(main->statustext(), "Connection Error:,Please Check!");
+}
+
+// The whole process in German, as the toolkit sets it from such a desktop at start-up.
+class GermanProcessLocale {
+  public:
+    GermanProcessLocale() : saved_(std::setlocale(LC_ALL, nullptr)) {
+        on_ = std::setlocale(LC_ALL, "de_DE.UTF-8") != nullptr;
+    }
+    ~GermanProcessLocale() { std::setlocale(LC_ALL, saved_.c_str()); }
+    bool on() const { return on_; }
+
+  private:
+    std::string saved_;
+    bool on_ = false;
+};
+
+TEST_F(Connection, AGermanDesktopChangesNeitherTheSystemTextsNorThePort) {
+    GermanProcessLocale german;
+    if (!german.on()) GTEST_SKIP() << "no de_DE.UTF-8 locale: scripts/install-deps.sh makes it";
+    main->edt_port.settext("5700.4");
+    main->btn_connect.click();
+    EXPECT_EQ(sock->port, 5700);
+    sock->refuse(ECONNREFUSED);
+    EXPECT_EQ(main->statustext(), "Connection Error:Connection refused,Please Check!");
+    main->btn_connect.click();
+    sock->refuse(987654);  // no text, in any language
     EXPECT_EQ(main->statustext(), "Connection Error:,Please Check!");
 }
 

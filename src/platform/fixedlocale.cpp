@@ -1,0 +1,10 @@
+#include "platform/fixedlocale.h"
+
+namespace platform {
+
+locale_t fixedlocale() {
+    static const locale_t c = newlocale(LC_ALL_MASK, "C", locale_t(0));
+    return c;
+}
+
+}  // namespace platform

@@ -1,0 +1,12 @@
+// The "C" locale as a locale object, for system texts and numbers that must not follow the
+// desktop's language (the toolkit sets the process locale from the environment at start-up).
+#pragma once
+
+#include <locale.h>
+
+namespace platform {
+
+// Made once and kept for the whole run; null only if memory ran out making it.
+locale_t fixedlocale();
+
+}  // namespace platform
