@@ -23,7 +23,8 @@ class Backend {
     virtual void show(Form& f) = 0;
     // The form's close path has run: hide it and end its modal loop.
     virtual void closed(Form& f) = 0;
-    // Runs fn on the user-interface thread after the current event has been handled.
+    // Runs fn on the user-interface thread after the current event has been handled. Safe from
+    // any thread, and never waits for the user-interface thread.
     virtual void post(std::function<void()> fn) = 0;
 };
 

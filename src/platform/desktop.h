@@ -26,7 +26,7 @@ class Desktop {
   public:
     virtual ~Desktop() = default;
     // A modal error box: title "Error", error icon, one OK button. Safe from any thread: a box
-    // raised by a worker is shown on the user-interface thread.
+    // raised by a worker is shown on the user-interface thread, and the worker goes on at once.
     virtual void errorbox(const std::string& text) = 0;
     // A warning with Yes, No and Cancel.
     virtual Answer question(const std::string& text) = 0;

@@ -83,10 +83,20 @@ void HeadlessBackend::closed(Form& f) {
     modalstack.erase(std::remove(modalstack.begin(), modalstack.end(), &f), modalstack.end());
 }
 
+void HeadlessBackend::post(std::function<void()> fn) {
+    std::lock_guard<std::mutex> lock(deferredmutex_);
+    deferred_.push_back(std::move(fn));
+}
+
 void HeadlessBackend::processevents() {
-    while (!deferred_.empty()) {
-        auto fn = std::move(deferred_.front());
-        deferred_.pop_front();
+    for (;;) {
+        std::function<void()> fn;
+        {
+            std::lock_guard<std::mutex> lock(deferredmutex_);
+            if (deferred_.empty()) return;
+            fn = std::move(deferred_.front());
+            deferred_.pop_front();
+        }
         fn();
     }
 }

@@ -63,7 +63,7 @@ class HeadlessBackend : public Backend {
     void showmodal(Form& f) override;
     void show(Form& f) override;
     void closed(Form& f) override;
-    void post(std::function<void()> fn) override { deferred_.push_back(std::move(fn)); }
+    void post(std::function<void()> fn) override;
 
     // Runs deferred calls (also after every timer event of the clock).
     void processevents();
@@ -75,6 +75,7 @@ class HeadlessBackend : public Backend {
     std::vector<std::string> modalshown;   // names of forms shown modally, in order
 
   private:
+    std::mutex deferredmutex_;  // worker threads post too
     std::deque<std::function<void()>> deferred_;
 };
 

@@ -46,7 +46,8 @@ bool postautosave(tautosavethread* t, unsigned msg, const std::uint8_t* data, st
     return t->post(msg, count, std::move(block));
 }
 
-tautosavethread::tautosavethread(LocalClock clock) : clock_(orDesktopClock(std::move(clock))) {}
+tautosavethread::tautosavethread(LocalClock clock, WriteCall write)
+    : file_(std::move(write)), clock_(orDesktopClock(std::move(clock))) {}
 
 tautosavethread::~tautosavethread() {
     stop();
@@ -58,7 +59,7 @@ void tautosavethread::execute() {
         // Read the flag before draining: whatever was posted before stop() is then in the queue.
         const bool last = terminated();
         platform::ThreadMessage m;
-        while (queue().take(m)) handle(m);
+        while (!abandoned() && queue().take(m)) handle(m);
         if (last) break;
     }
     closeimdfile();  // every line is already flushed; this only releases the file
@@ -93,7 +94,7 @@ void tautosavethread::writeline(const std::string& line) {
         openimdfile();
         reopen_ = false;
     }
-    if (file_) writeflush(file_, line);  // a failed line is lost; the next one tries again
+    file_.writeline(line);  // a failed line is lost, wholly; the next one tries again
 }
 
 void tautosavethread::openimdfile() {
@@ -105,12 +106,9 @@ void tautosavethread::openimdfile() {
     name += '_';
     appendpadded(name, filedate_.day, 2);
     name += ".txt";
-    file_ = openappend(name).file;
-    if (file_) opened_ = true;
+    if (file_.open(name)) opened_ = true;
 }
 
 void tautosavethread::closeimdfile() {
-    if (!file_) return;
-    std::fclose(file_);
-    file_ = nullptr;
+    file_.close();
 }

@@ -4,7 +4,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <string>
 
 #include "platform/desktop.h"
@@ -20,7 +19,7 @@ class tautosavethread : public platform::WorkerThread {
   public:
     // The queue takes posts from now on; start() (inherited) runs the thread, which opens no
     // file before the first status block.
-    explicit tautosavethread(LocalClock clock = {});
+    explicit tautosavethread(LocalClock clock = {}, WriteCall write = {});
     ~tautosavethread() override;
 
   protected:
@@ -36,7 +35,7 @@ class tautosavethread : public platform::WorkerThread {
     void openimdfile();
     void closeimdfile();
 
-    std::FILE* file_ = nullptr;
+    LineFile file_;
     FileDate filedate_;
     bool reopen_ = false;
     platform::LocalTime stamp_;

@@ -66,7 +66,8 @@ bool postlog(TlogThread* t, unsigned msg, const std::string& text, const std::ui
     }
 }
 
-TlogThread::TlogThread(LocalClock clock) : clock_(orDesktopClock(std::move(clock))) {
+TlogThread::TlogThread(LocalClock clock, WriteCall write)
+    : clock_(orDesktopClock(std::move(clock))), file_(std::move(write)) {
     line_.reserve(256);
 }
 
@@ -86,8 +87,7 @@ void TlogThread::execute() {
         if (!written || last) break;
     }
     // A failed write ends logging for the run; say so rather than lose the rest unnoticed.
-    if (!closelogfile() || !written)
-        platform::desktop().errorbox("tlogthread.Destroy Failed,Please Reset!");
+    if (!closelogfile() || !written) reporterror("tlogthread.Destroy Failed,Please Reset!");
 }
 
 bool TlogThread::openlogfile() {
@@ -99,24 +99,21 @@ bool TlogThread::openlogfile() {
     name += '-';
     appendpadded(name, now.day, 2);
     name += ".txt";
-    const AppendFile f = openappend(name);
-    file_ = f.file;
-    if (file_) return true;
-    platform::desktop().errorbox(f.existed ? "Can not open exist log file,Please check!"
-                                           : "Can not Create log file,Please check!");
+    bool existed = false;
+    if (file_.open(name, &existed)) return true;
+    reporterror(existed ? "Can not open exist log file,Please check!"
+                        : "Can not Create log file,Please check!");
     return false;
 }
 
 bool TlogThread::closelogfile() {
-    const bool flushed = std::fflush(file_) == 0;
-    const bool closed = std::fclose(file_) == 0;
-    file_ = nullptr;
-    return flushed && closed;
+    return file_.close();  // every line went to the disk as it was written
 }
 
 bool TlogThread::drain() {
     platform::ThreadMessage m;
-    while (queue().take(m)) {
+    // Abandoned by a shutdown that could not wait: leave between two whole lines.
+    while (!abandoned() && queue().take(m)) {
         if (!handle(m)) return false;
         m.block.reset();
     }
@@ -133,7 +130,7 @@ bool TlogThread::handle(const platform::ThreadMessage& m) {
             line_ += ':';
             line_.append(block, strnlen(block, m.count));
             line_ += "\r\n";
-            return writeflush(file_, line_);
+            return file_.writeline(line_);
         case kMsgReceived:
             return writeline("Receive Frame Successful!");
         case kMsgSent:
@@ -154,7 +151,7 @@ bool TlogThread::writeline(const char* tail) {
     line_ += ' ';
     line_ += tail;
     line_ += "\r\n";
-    return writeflush(file_, line_);
+    return file_.writeline(line_);
 }
 
 // One line per complete 4-byte group: two signed 16-bit little-endian values.
@@ -169,7 +166,7 @@ bool TlogThread::dumpsamples(const std::uint8_t* data, std::size_t count) {
         r = std::to_chars(buf, buf + sizeof buf, le16(data + i + 2));
         line_.append(buf, r.ptr);
         line_ += "\r\n";
-        if (!writeflush(file_, line_)) return false;
+        if (!file_.writeline(line_)) return false;
     }
     return true;
 }

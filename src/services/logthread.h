@@ -4,7 +4,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <string>
 
 #include "platform/workerthread.h"
@@ -13,7 +12,7 @@
 class TlogThread : public platform::WorkerThread {
   public:
     // The queue takes posts from now on; start() (inherited) runs the thread.
-    explicit TlogThread(LocalClock clock = {});
+    explicit TlogThread(LocalClock clock = {}, WriteCall write = {});
     ~TlogThread() override;
 
   protected:
@@ -29,7 +28,7 @@ class TlogThread : public platform::WorkerThread {
     bool dumpsamples(const std::uint8_t* data, std::size_t count);
 
     LocalClock clock_;
-    std::FILE* file_ = nullptr;
+    LineFile file_;
     std::string line_;  // reused for every line
 };
 

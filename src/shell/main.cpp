@@ -31,14 +31,14 @@ std::string answersave(const std::string& path) {
     return "ok";
 }
 
-// "dismiss" answers the message box on top with OK and reports its text.
+// "dismiss" answers the message box on top with OK and reports its text; "box" only reports it.
 std::string drive(const std::string& line) {
     if (line.starts_with("saveas ")) return answersave(line.substr(7));
-    if (line != "dismiss") return platform::runcommand(line);
+    if (line != "dismiss" && line != "box") return platform::runcommand(line);
     auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
     if (!box) return "error no message box";
     const std::string text = box->text().toStdString();
-    box->done(QMessageBox::Ok);
+    if (line == "dismiss") box->done(QMessageBox::Ok);
     return "ok " + text;
 }
 

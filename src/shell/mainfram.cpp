@@ -44,8 +44,9 @@ Tmainform::Tmainform() : platform::Form("mainform") {
 }
 
 Tmainform::~Tmainform() {
-    if (logthread_) logthread_->stop();
-    if (autosavethread_) autosavethread_->stop();
+    // What closing left running (a thread it had to leave behind) is not waited for either.
+    platform::finishworker(logthread_, stoplimit);
+    platform::finishworker(autosavethread_, stoplimit);
 }
 
 std::vector<platform::BitmapButton*> Tmainform::measurebuttons() {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -15,6 +16,7 @@
 #include "platform/component.h"
 #include "platform/form.h"
 #include "platform/timer.h"
+#include "platform/workerthread.h"
 #include "windows/measurewindow.h"
 
 class TlogThread;
@@ -93,6 +95,11 @@ class Tmainform : public platform::Form {
 
     WindowFactory windowfactory;
     DialogOpener configopener, aboutopener;
+    // Makes the worker threads (empty: plain threads); a test can make it fail.
+    platform::ThreadStarter threadstarter;
+    // How long closing waits for each worker thread to end before it leaves it behind: two
+    // threads, so the window closes within about 4 s whatever their disks are doing.
+    std::chrono::milliseconds stoplimit{2000};
 
     // Components, in declaration order.
     platform::GroupBox group_box{"group_box"};

@@ -45,9 +45,9 @@ bool Tmainform::initsyspara() {
     rxframe.fill(0);
     try {
         logthread_ = std::make_unique<TlogThread>();
-        logthread_->start();
+        logthread_->start(threadstarter);
         autosavethread_ = std::make_unique<tautosavethread>();
-        autosavethread_->start();
+        autosavethread_->start(threadstarter);
     } catch (const std::system_error&) {
         const std::string text = "System startup Error,Please check!";
         platform::desktop().errorbox(text);
@@ -78,6 +78,10 @@ void Tmainform::initformshow() {
 void Tmainform::FormClose(platform::CloseAction&) {
     close_open_form();
     if (socket_link->active()) socket_link->setactive(false);
-    if (logthread_) logthread_->stop();
-    if (autosavethread_) autosavethread_->stop();
+    // Each thread writes what was posted to it, the disconnect text included, and ends; one
+    // that does not end in time (a disk that hangs) is left behind. A failure on the log
+    // thread leaves the auto-save thread to the window's destructor.
+    if (!platform::finishworker(logthread_, stoplimit) ||
+        !platform::finishworker(autosavethread_, stoplimit))
+        platform::desktop().errorbox("log_thread.Destroy err!");
 }

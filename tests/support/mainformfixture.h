@@ -102,6 +102,7 @@ class MainFormTest : public ::testing::Test {
             window = w.get();
             return w;
         };
+        main->threadstarter = starter;
         main->FormCreate(args);
     }
     void connect() {
@@ -133,6 +134,7 @@ class MainFormTest : public ::testing::Test {
     std::filesystem::path folder() const { return dir_; }
 
     platform::HeadlessBackend backend;  // first: it outlives everything below
+    platform::ThreadStarter starter;    // how start() makes the worker threads; empty: plainly
     std::unique_ptr<Tmainform> main;
     platform::ScriptedSocket* sock = nullptr;
     RecordingWindow* window = nullptr;

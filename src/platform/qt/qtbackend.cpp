@@ -2,7 +2,7 @@
 
 #include "platform/chartexport.h"
 
-#include <QTimer>
+#include <QMetaObject>
 #include <clocale>
 
 #include "platform/qt/qtformview.h"
@@ -93,7 +93,8 @@ void QtBackend::closed(Form& f) {
 }
 
 void QtBackend::post(std::function<void()> fn) {
-    QTimer::singleShot(0, QCoreApplication::instance(), std::move(fn));
+    // A queued call: safe from a worker thread, and the caller does not wait for it.
+    QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(fn), Qt::QueuedConnection);
 }
 
 QWidget* QtBackend::window(const Form& f) const {

@@ -36,9 +36,10 @@ void QtDesktop::errorbox(const std::string& text) {
         showerror(text);
         return;
     }
-    // A worker's box is shown by the user-interface thread; the worker waits for the OK.
+    // A worker's box is shown by the user-interface thread. The worker does not wait for the OK:
+    // the user-interface thread may itself be waiting for that worker to end.
     QMetaObject::invokeMethod(
-        qApp, [&text] { showerror(text); }, Qt::BlockingQueuedConnection);
+        qApp, [text] { showerror(text); }, Qt::QueuedConnection);
 }
 
 Answer QtDesktop::question(const std::string& text) {

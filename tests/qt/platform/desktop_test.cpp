@@ -5,7 +5,8 @@
 #include <QTest>
 #include <QThread>
 #include <QTimer>
-#include <atomic>
+#include <chrono>
+#include <future>
 #include <thread>
 
 #include "platform/qt/qtdesktop.h"
@@ -39,17 +40,22 @@ class BoxAnswerer {
     QTimer timer_;
 };
 
+// The worker goes on at once: the user-interface thread may be waiting for that worker to end.
 TEST(QtDesktop, ErrorBoxFromAWorkerIsShownByTheUiThread) {
     auto& desk = qttest::backend().desktop();
     BoxSeen seen;
     BoxAnswerer answer(QMessageBox::Ok, seen);
-    std::atomic<bool> done{false};
+    std::promise<void> raised;
     std::thread worker([&] {
         desk.errorbox("The log file cannot be written.");
-        done = true;
+        raised.set_value();
     });
-    EXPECT_TRUE(qttest::eventually([&] { return done.load(); }, 10000));
+    // No events run here, so a worker waiting for the box would wait until the time-out.
+    const bool wentonatonce =
+        raised.get_future().wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+    EXPECT_TRUE(qttest::eventually([&] { return !seen.title.isEmpty(); }, 10000));
     worker.join();
+    EXPECT_TRUE(wentonatonce);
     EXPECT_EQ(seen.title, "Error");
     EXPECT_EQ(seen.text, "The log file cannot be written.");
     EXPECT_EQ(seen.buttons, 1);

@@ -89,4 +89,14 @@ TEST_F(AutoSave, ReopenTakesTheNewFolderAndAMissingFolderIsSilent) {
     EXPECT_TRUE(backend.desk.errorboxes().empty());
 }
 
+// A full disk loses the line it cut short, wholly: once space is freed the next line starts on a
+// line of its own rather than running on from a fragment.
+TEST_F(AutoSave, ALineTheDiskTookOnlyInPartIsCutOff) {
+    tautosavethread t({}, svctest::fillingdisk(kLine.size() + 20, 1));
+    t.start();
+    for (int i = 0; i < 3; ++i) postautosave(&t, kMsgStatus, kStatus, 4);
+    t.stop();
+    EXPECT_EQ(svctest::readfile(dayfile(folder.path())), kLine + kLine);
+}
+
 }  // namespace

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include "platform/headless.h"
@@ -147,16 +149,40 @@ TEST_F(LogThread, FileFailuresRaiseTheirDialogAndEndTheThread) {
                                         "Can not open exist log file,Please check!"}));
 }
 
-// Logging stops at the first failed write; the operator learns of it when the thread ends.
+// Logging stops at the first failed write; the operator learns of it when the thread ends. The
+// box is the stopping thread's to show: the worker never waits on the user-interface thread,
+// which may be waiting for it (closing the program).
 TEST_F(LogThread, WriteFailureEndsLoggingAndIsReported) {
-    std::filesystem::create_symlink("/dev/full", logname());
-    TlogThread t;
+    const std::string first = kStamp + ":whole\r\n";
+    TlogThread t({}, svctest::fillingdisk(first.size() + 10));  // the disk fills mid-line
+    std::vector<std::thread::id> shownon;
+    backend.desk.onerrorbox = [&](const std::string&) {
+        shownon.push_back(std::this_thread::get_id());
+    };
     t.start();
+    postlog(&t, kMsgText, "whole", nullptr, 0);
     postlog(&t, kMsgText, "disk full", nullptr, 0);
     postlog(&t, kMsgText, "not tried", nullptr, 0);
     t.stop();
+    EXPECT_EQ(svctest::readfile(logname()), first);  // no torn line left behind
     EXPECT_EQ(backend.desk.errorboxes(),
               std::vector<std::string>{"tlogthread.Destroy Failed,Please Reset!"});
+    EXPECT_EQ(shownon, std::vector<std::thread::id>{std::this_thread::get_id()});
+    backend.processevents();  // the hand-over posted by the worker finds nothing left to show
+    EXPECT_EQ(backend.desk.errorboxes().size(), 1u);
+}
+
+// A thread that could not be made never reads its queue: what waits there is freed, and later
+// posts are refused rather than piling up for the rest of the run.
+TEST_F(LogThread, AThreadThatCannotStartRefusesPosts) {
+    QueueProbe t;
+    EXPECT_TRUE(postlog(&t, kMsgText, "posted before start", nullptr, 0));
+    const platform::ThreadStarter nothread = [](std::function<void()>) -> std::thread {
+        throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
+    };
+    EXPECT_THROW(t.start(nothread), std::system_error);
+    EXPECT_FALSE(postlog(&t, kMsgText, "posted after", nullptr, 0));
+    EXPECT_TRUE(t.taken().empty());
 }
 
 }  // namespace

@@ -2,11 +2,17 @@
 // a test can script and hold at a chosen reading.
 #pragma once
 
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
 #include <condition_variable>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -54,6 +60,27 @@ inline std::size_t countlines(const std::string& text) {
     std::size_t n = 0;
     for (std::size_t p = 0; (p = text.find("\r\n", p)) != std::string::npos; p += 2) ++n;
     return n;
+}
+
+// A disk that fills up: writes take what still fits of `room` bytes, then fail with ENOSPC; after
+// `refusals` failures space has been freed and every write goes through again.
+inline std::function<long(int, const char*, std::size_t)> fillingdisk(std::size_t room,
+                                                                      int refusals = 1 << 30) {
+    struct Disk {
+        std::size_t room;
+        int refusals;
+    };
+    auto disk = std::make_shared<Disk>(Disk{room, refusals});
+    return [disk](int fd, const char* data, std::size_t size) -> long {
+        if (disk->refusals > 0 && disk->room == 0) {
+            if (--disk->refusals == 0) disk->room = static_cast<std::size_t>(-1);
+            errno = ENOSPC;
+            return -1;
+        }
+        const long n = ::write(fd, data, std::min(size, disk->room));
+        if (n > 0 && disk->refusals > 0) disk->room -= static_cast<std::size_t>(n);
+        return n;
+    };
 }
 
 // Returns the scripted times in turn (the last one again when they run out). Before handing out

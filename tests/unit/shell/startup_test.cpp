@@ -1,5 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <condition_variable>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <system_error>
+#include <thread>
+
 #include "engine/buffers.h"
 #include "support/mainformfixture.h"
 
@@ -115,6 +122,53 @@ TEST_F(Startup, ClosingWithTheLinkUpLogsTheDisconnectLast) {
     EXPECT_FALSE(sock->active());
     const auto lines = loglines();
     EXPECT_EQ(lines.back(), "Successfully disconnected with server!");
+}
+
+TEST_F(Startup, AWorkerThreadThatCannotStartIsReportedAndStartUpGoesOn) {
+    starter = [](std::function<void()>) -> std::thread {
+        throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
+    };
+    start();
+    EXPECT_EQ(main->statustext(), "Initialized successfully!");
+    EXPECT_TRUE(main->btn_connect.enabled());
+    main->mniExit1.click();  // nothing was started, so nothing fails to end
+    EXPECT_EQ(backend.desk.errorboxes(),
+              std::vector<std::string>{"System startup Error,Please check!"});
+    EXPECT_TRUE(loglines().empty());
+}
+
+// A worker stuck on its disk does not hold the program open: closing gives up on it after the
+// stop limit and says so, and the thread frees itself whenever it does end.
+TEST_F(Startup, AWorkerThreadThatDoesNotEndIsLeftBehindAndReported) {
+    struct Gate {
+        std::mutex mutex;
+        std::condition_variable changed;
+        bool open = false, ended = false;
+    };
+    auto gate = std::make_shared<Gate>();
+    int made = 0;
+    // The log thread (the first made) stands still until the gate opens.
+    starter = [gate, &made](std::function<void()> body) {
+        if (made++ > 0) return std::thread(std::move(body));
+        return std::thread([gate, body = std::move(body)] {
+            std::unique_lock<std::mutex> lock(gate->mutex);
+            gate->changed.wait(lock, [&] { return gate->open; });
+            lock.unlock();
+            body();
+            lock.lock();
+            gate->ended = true;
+            gate->changed.notify_all();
+        });
+    };
+    start();
+    main->stoplimit = std::chrono::milliseconds(20);
+    main->mniExit1.click();
+    EXPECT_TRUE(main->closed());
+    EXPECT_EQ(backend.desk.errorboxes(), std::vector<std::string>{"log_thread.Destroy err!"});
+    std::unique_lock<std::mutex> lock(gate->mutex);
+    gate->open = true;
+    gate->changed.notify_all();
+    gate->changed.wait(lock, [&] { return gate->ended; });
 }
 
 TEST_F(Startup, TheStatusPaneHintShowsTheWholeText) {
