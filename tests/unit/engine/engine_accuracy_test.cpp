@@ -60,7 +60,29 @@ TEST_P(Demodulation, LevelsSitOnTheGridAndMerMatchesTheNoise) {
     for (int l = 0; l < 8; ++l) EXPECT_NEAR(means[l], 2 * l - 7, 0.05) << "level " << 2 * l - 7;
     EXPECT_NEAR(r.diagnostic(rl::MerDb), 30.0, 0.5);
     EXPECT_NEAR(r.diagnostic(rl::CarrierOffsetHz), p.offset_hz, 5.0);
+    EXPECT_TRUE(enginetest::engine_locked(r));
     expect_figures_match_curves(r);
+}
+
+// Down to 12 dB SNR the engine locks whatever the carrier phase and offset, the timing and the
+// level; so does a signal that carries a strong spur.
+TEST(EngineLock, WeakSignalsLockAtAnyPhaseOffsetTimingAndLevel) {
+    for (const auto& p :
+         {Reception{"A", 0.0, -50e3, 0.0, 0.05}, Reception{"B", 1.3, 50e3, 0.5, 0.35},
+          Reception{"C", 2.9, 0.0, 0.83, 0.05}, Reception{"D", -2.2, 50e3, 0.25, 0.2},
+          Reception{"E", -0.8, -50e3, 0.66, 0.35}}) {
+        auto imp = at_snr(12);
+        imp.carrier_phase = p.phase;
+        imp.carrier_offset_hz = p.offset_hz;
+        imp.timing_offset = p.timing;
+        imp.level = p.level;
+        const Result r = enginetest::measure(imp, 31);
+        ASSERT_EQ(r.status, 0);
+        EXPECT_TRUE(enginetest::engine_locked(r)) << p.name;
+    }
+    vsb::Generator generator(11, at_snr(30));
+    const Result spur = enginetest::run_engine(enginetest::with_tone(generator, 4.5e6, -10));
+    EXPECT_TRUE(enginetest::engine_locked(spur));
 }
 
 // Level is the RMS relative to full scale: 0.35 puts the 8-VSB peaks at about 90 % of it.
@@ -110,6 +132,7 @@ TEST_P(ChannelResponse, RecoversTheInjectedCurves) {
     ASSERT_EQ(r.status, 0);
     EXPECT_LT(enginetest::response_rms_error(r, imp, false), 0.05);
     EXPECT_LT(enginetest::response_rms_error(r, imp, true), 2.0);
+    EXPECT_TRUE(enginetest::engine_locked(r));
     expect_figures_match_curves(r);
 }
 
