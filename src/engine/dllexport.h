@@ -12,7 +12,9 @@
 extern "C" {
 // samples: the sample block, 16,384 sign-extended values (I and Q of the first capture half,
 // then of the second); results: the 2,097,152-byte result block the engine fills; gain: the
-// engine gain (2000). Returns 0 on success, non-zero for null buffers or a capture with no energy.
+// engine gain (2000). Returns 0 on success, non-zero for null buffers, a capture with no energy
+// or a result that is not finite. On 0 the block's lock area says whether the capture held an
+// 8-VSB signal the engine locked (resultlayout.h).
 KORVIN_ENGINE_API std::int32_t monitormain(const std::int32_t* samples, std::uint8_t* results,
                                            double gain, std::int32_t reserved1,
                                            std::int32_t reserved2);

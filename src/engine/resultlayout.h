@@ -51,25 +51,35 @@ enum Diagnostic : std::size_t {
     PilotLevelDb,
     ChannelPowerDb,
     ModelTaps,  // length of the channel estimate the engine chose for this capture
+    // What the lock decision rests on:
+    PilotProminenceDb,  // the pilot line over the spectrum around it
+    TimingContrast,     // spread of the decision error over the symbol phases, relative
+    LevelKurtosis,      // of the equalised levels: 1.76 for eight clean levels, 3 for noise
+    ChannelFraction,    // power within the channel over the whole capture's
 };
 
 // The engine's word on whether the capture held an 8-VSB signal it could lock (pilot found,
 // carrier, timing and levels locked, an eye a receiver could decide). It has an area of its own,
-// beyond everything the windows plot: an 8-byte marker, then the lock state and the reason as
-// doubles. An engine that does not write the area leaves the marker out (the block starts zeroed),
-// and its results are taken as locked, as they always were.
+// beyond everything the windows plot: at 1048832 (0x100100) the 8-byte marker "KVLOCK01", at
+// +8 the lock state as a double (1.0 locked, 0.0 not), at +16 the reason (a LockReason as a
+// double). This engine writes it on every call that returns 0; a capture without a signal still
+// returns 0 with plots of whatever it held (the debug mode's noise moves the plots), and the
+// windows give no verdict on it. An engine that does not write the area leaves the marker out
+// (the block starts zeroed), and its results are taken as locked, as they always were.
 constexpr std::size_t kLockOffset = 1048832;  // 0x100100
 constexpr std::size_t kLockStateOffset = kLockOffset + 8;
 constexpr std::size_t kLockReasonOffset = kLockOffset + 16;
 constexpr char kLockMarker[8] = {'K', 'V', 'L', 'O', 'C', 'K', '0', '1'};
 
-// Why a capture was not locked; written as a double at kLockReasonOffset.
+// Why a capture was not locked (the engine looks at the pilot, the channel, the symbol clock
+// and the eye in turn, and names the first that fails); written as a double at
+// kLockReasonOffset.
 enum class LockReason : int {
     Locked = 0,
-    NoPilot = 1,    // no pilot line stands out of the spectrum (noise, DC, a CW elsewhere)
-    NoTiming = 2,   // no symbol clock or data segment sync could be found
+    NoPilot = 1,    // no pilot line stands out of the spectrum (noise, DC, an impulse, a CW)
+    NoTiming = 2,   // no symbol clock (a CW or a harmonic where the pilot belongs, with no symbols)
     EyeClosed = 3,  // the levels do not form the 8-level pattern a receiver could decide
-    NotVsb = 4,     // the spectrum is not an 8-VSB channel's (a CW or impulse, a square wave)
+    NotVsb = 4,     // most of the power lies outside the channel
 };
 
 inline double read(const std::uint8_t* block, std::size_t offset) {

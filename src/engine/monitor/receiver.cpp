@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "carrier.h"
+#include "lock.h"
 #include "resultlayout.h"
 #include "vsbmodel.h"
 
@@ -126,6 +127,8 @@ void Receiver::search_timing() {
     const double r = metric[(best + 1) % kTimingSteps];
     const double den = l - 2 * c + r;
     const double delta = den > 0 ? std::clamp(0.5 * (l - r) / den, -0.5, 0.5) : 0.0;
+    const double worst = *std::max_element(metric, metric + kTimingSteps);
+    evidence_.timing_contrast = worst > 0 ? (worst - c) / worst : 0.0;
     timing_metric((best + delta) / kTimingSteps);
 }
 
@@ -158,7 +161,9 @@ void Receiver::refine_carrier() {
 Status Receiver::run(const std::int32_t* samples, std::uint8_t* results) {
     if (!load(samples)) return kNoEnergy;
     fft_.forward(received_, received_spectrum_);
-    offset_hz_ = find_pilot(received_spectrum_) - kPilotHz;
+    const double pilot_hz = find_pilot(received_spectrum_);
+    evidence_.pilot_db = pilot_prominence_db(received_spectrum_, pilot_hz);
+    offset_hz_ = pilot_hz - kPilotHz;
     shift(received_, offset_hz_);
     fft_.forward(received_, received_spectrum_);
     search_timing();
@@ -173,27 +178,33 @@ Status Receiver::run(const std::int32_t* samples, std::uint8_t* results) {
     }
     for (std::size_t n = 0; n < kN; ++n) inphase_[n] -= kPilotLevel;
     levels_ = level_fitter_.fit(inphase_.data() + kEdgeSamples, kN - 2 * kEdgeSamples);
+    evidence_.kurtosis = kurtosis(inphase_.data() + kEdgeSamples, kN - 2 * kEdgeSamples);
+
     write_constellation(inphase_.data(), quadrature_.data(), levels_, results);
     eye_.write(equalised_, levels_, results);
     spectrum_.measure(received_, reinterpret_cast<double*>(scratch_.data()));
     const auto* levels = reinterpret_cast<const double*>(scratch_.data());
     for (std::size_t i = 0; i < rl::kSpectrumPoints; ++i)
         rl::write(results, rl::kSpectrumOffset + 8 * i, levels[i]);
+    evidence_.channel_fraction = spectrum_.channel_fraction();
     write_response(channel_, results);
     write_diagnostics(results);
+    lock_ = judge(evidence_);
     return kOk;
 }
 
-void Receiver::write_diagnostics(std::uint8_t* results) const {
+double Receiver::mer_db() const {
     const double noise = levels_.noise / (levels_.gain * levels_.gain);
-    const double mer =
-        std::clamp(10 * std::log10(kDataPower / std::max(noise, 1e-12)), -20.0, 90.0);
+    return std::clamp(10 * std::log10(kDataPower / std::max(noise, 1e-12)), -20.0, 90.0);
+}
+
+void Receiver::write_diagnostics(std::uint8_t* results) const {
     const cplx centre = channel_.response(0.0, nullptr);
     const double pilot = (kPilotLevel + levels_.offset) / (kPilotLevel * levels_.gain);
     auto put = [results](rl::Diagnostic d, double v) {
-        rl::write(results, rl::kDiagnosticsOffset + 8 * d, std::isfinite(v) ? v : 0.0);
+        rl::write(results, rl::kDiagnosticsOffset + 8 * d, v);
     };
-    put(rl::MerDb, mer);
+    put(rl::MerDb, mer_db());
     put(rl::CarrierOffsetHz, offset_hz_);
     put(rl::CarrierPhaseRad, std::arg(centre));
     put(rl::TimingOffsetSymbols, tau_ + channel_.centroid());
@@ -201,6 +212,10 @@ void Receiver::write_diagnostics(std::uint8_t* results) const {
     put(rl::PilotLevelDb, 20 * std::log10(std::max(std::abs(pilot), 1e-10)));
     put(rl::ChannelPowerDb, 10 * std::log10(power_ / (32767.0 * 32767.0)));
     put(rl::ModelTaps, 2.0 * channel_.half_length() + 1);
+    put(rl::PilotProminenceDb, evidence_.pilot_db);
+    put(rl::TimingContrast, evidence_.timing_contrast);
+    put(rl::LevelKurtosis, evidence_.kurtosis);
+    put(rl::ChannelFraction, evidence_.channel_fraction);
 }
 
 }  // namespace monitor

@@ -11,16 +11,19 @@
 #include "displays.h"
 #include "fft.h"
 #include "levelfit.h"
+#include "lock.h"
 #include "spectrum.h"
 
 namespace monitor {
 
-enum Status : std::int32_t { kOk = 0, kNullBuffer = 1, kNoEnergy = 2 };
+enum Status : std::int32_t { kOk = 0, kNullBuffer = 1, kNoEnergy = 2, kNotFinite = 3 };
 
 class Receiver {
   public:
     Receiver();
     Status run(const std::int32_t* samples, std::uint8_t* results);
+    // Whether the last capture run held an 8-VSB signal this receiver locked, and if not, why.
+    resultlayout::LockReason lock() const { return lock_; }
 
   private:
     bool load(const std::int32_t* samples);
@@ -30,6 +33,7 @@ class Receiver {
     void search_timing();
     void rebuild_reference();
     void refine_carrier();
+    double mer_db() const;
     void write_diagnostics(std::uint8_t* results) const;
 
     Fft fft_;
@@ -46,6 +50,8 @@ class Receiver {
     double tau_ = 0;         // symbol timing, samples
     double ramp_tau_ = NAN;  // the timing ramp_ was made for
     LevelFit levels_;
+    LockEvidence evidence_;
+    resultlayout::LockReason lock_ = resultlayout::LockReason::NoPilot;
 };
 
 }  // namespace monitor

@@ -16,45 +16,96 @@ namespace {
 // -68.7 dB at the edges of the capture.
 constexpr double kNw = 4.0;
 constexpr std::size_t kTapers = 4;
-// The mean of the log of a chi-square estimate with 2K degrees of freedom lies
-// (ln K - digamma(K)) below the log of its mean; for K = 4 that is 0.565 dB.
-constexpr double kLogBiasDb = 0.5655;
+// In the flat part of the channel three more tapers almost double the averaging; their leakage
+// lies tens of dB below the channel's own level there.
+constexpr std::size_t kWideTapers = 7;
+constexpr double kWideHz = 2.5e6;
 constexpr double kReferenceHz = 500e3;
-constexpr double kMaxSmoothingHz = 150e3;
-constexpr double kMaxShoulderSmoothingHz = 250e3;
+// Every level is the mean power over a band around its frequency, as an analyser's resolution
+// filter collects it: 30 kHz wherever the spectrum changes fast (a line, a steep slope, the
+// channel edges), wider where it is smooth, since a single 0.76 ms capture read at 30 kHz
+// scatters by about +-1 dB and would hide the flatness of the channel and the shape of the
+// shoulders. Only within 17 kHz outside the channel edges is the band narrower (down to the
+// tapers' own 10 kHz), so the edge does not spill into the first mask points. Never wider than
+// the reference bandwidth, so a CW reads at least its own power.
+constexpr double kResolutionHz = 30e3;
+constexpr double kMaxAveragingHz = 500e3;
 constexpr double kFloorDb = -200.0;
+const std::size_t kCoreHalf = static_cast<std::size_t>(std::lround(kResolutionHz / 2 / kBinHz));
+// A centre 6 dB above the rest of its band is a line: about five standard deviations of noise
+// read at 30 kHz.
+constexpr double kLineRatio = 3.98;
 
 }  // namespace
 
 Spectrum::Spectrum(const Fft& fft)
     : fft_(fft),
-      tapers_(dpss(kN, kNw, kTapers)),
+      tapers_(dpss(kN, kNw, kWideTapers)),
       tapered_(kN),
       transformed_(kN),
       power_(kN),
-      level_db_(3 * kN),
-      cumulative_(3 * kN + 1) {}
-
-void Spectrum::taper_average(const CBuffer& centred) {
-    std::fill(power_.begin(), power_.end(), 0.0);
-    for (const auto& taper : tapers_) {
-        for (std::size_t n = 0; n < kN; ++n) tapered_[n] = centred[n] * taper[n];
-        fft_.forward(tapered_, transformed_);
-        for (std::size_t k = 0; k < kN; ++k)
-            power_[(k + kN / 2) % kN] += std::norm(transformed_[k]);
+      wide_(kN),
+      cumulative_(3 * kN + 1),
+      wide_cumulative_(3 * kN + 1) {
+    // Bands from the widest down, each 0.8 of the last. Their halves may differ by 2 dB at
+    // 500 kHz, more in narrower bands: three standard deviations of the difference that noise
+    // alone makes, so a smooth spectrum seldom narrows a band.
+    for (double hz = kMaxAveragingHz; hz > kResolutionHz; hz *= 0.8) {
+        const auto half = static_cast<std::size_t>(std::lround(hz / 2 / kBinHz));
+        const double db = 2.0 * std::sqrt(kMaxAveragingHz / hz);
+        bands_.push_back({hz, half, std::pow(10.0, db / 10)});
     }
 }
 
-// Averages in dB over a width that grows with the distance from the spectrum's features (the
-// channel edges, the start of the roll-off, the pilot), so the steep parts stay sharp and the
-// flat parts read steadily. Outside the channel the shoulders vary slowly, so the window may
-// reach almost back to the edge.
-double Spectrum::smoothing_hz(double f_hz) const {
+void Spectrum::taper_average(const CBuffer& centred) {
+    std::fill(power_.begin(), power_.end(), 0.0);
+    for (std::size_t t = 0; t < tapers_.size(); ++t) {
+        if (t == kTapers) std::copy(power_.begin(), power_.end(), wide_.begin());
+        auto& sum = t < kTapers ? power_ : wide_;
+        const auto& taper = tapers_[t];
+        for (std::size_t n = 0; n < kN; ++n) tapered_[n] = centred[n] * taper[n];
+        fft_.forward(tapered_, transformed_);
+        for (std::size_t k = 0; k < kN; ++k) sum[(k + kN / 2) % kN] += std::norm(transformed_[k]);
+    }
+    for (std::size_t k = 0; k < kN; ++k) {
+        power_[k] /= double(kTapers);
+        wide_[k] /= double(kWideTapers);
+    }
+}
+
+// The widest band the channel edges allow around f: narrow next to them, so the steep edge
+// does not spill into the first mask points beyond +-3 MHz.
+double Spectrum::widest_hz(double f_hz) const {
     const double a = std::abs(f_hz);
-    if (a > kEdgeHz) return std::min(0.9 * (a - kEdgeHz), kMaxShoulderSmoothingHz);
-    const double distance =
-        std::min({kEdgeHz - a, std::abs(a - kFlatHz), std::abs(f_hz - kPilotHz)});
-    return std::min(0.25 * distance, kMaxSmoothingHz);
+    if (a > kEdgeHz) return std::min(1.8 * (a - kEdgeHz), kMaxAveragingHz);
+    return std::clamp(0.8 * (kEdgeHz - a), kResolutionHz, kMaxAveragingHz);
+}
+
+// Mean power per bin around bin c over the widest band that suits the spectrum there: its two
+// halves agree (no steep slope, whose power mean would read high, nor a line to one side) and
+// its centre holds no line standing above it. Else the resolution bandwidth.
+double Spectrum::band_mean(const std::vector<double>& sums, std::size_t c, double widest) const {
+    auto mean = [&](std::size_t lo, std::size_t hi) {  // bins lo .. hi-1
+        return std::max(sums[hi] - sums[lo], 0.0) / double(hi - lo);
+    };
+    if (widest < kResolutionHz) {
+        const auto half = static_cast<std::size_t>(std::lround(widest / 2 / kBinHz));
+        return mean(c - half, c + half + 1);
+    }
+    const std::size_t lo = c - kCoreHalf, hi = c + kCoreHalf + 1;  // the core: bins lo .. hi-1
+    const double core = mean(lo, hi);
+    for (const auto& band : bands_) {
+        if (band.hz > widest) continue;
+        const std::size_t first = c - band.half, last = c + band.half + 1;
+        const double left = mean(first, c), right = mean(c + 1, last);
+        const double outer =
+            (std::max(sums[lo] - sums[first], 0.0) + std::max(sums[last] - sums[hi], 0.0)) /
+            double(2 * (lo - first));
+        if (std::max(left, right) <= band.ratio * std::min(left, right) &&
+            core <= kLineRatio * outer)
+            return mean(first, last);
+    }
+    return core;
 }
 
 void Spectrum::measure(const CBuffer& centred, double* out) {
@@ -66,28 +117,22 @@ void Spectrum::measure(const CBuffer& centred, double* out) {
         if (std::abs(f) <= kEdgeHz) channel += power_[i];
     }
     channel_fraction_ = total > 0 ? channel / total : 0.0;
-    const double scale = kReferenceHz / kBinHz / std::max(channel, 1e-300);
-    // Three copies side by side let windows run past +-Fs/2 without index arithmetic.
-    for (std::size_t i = 0; i < kN; ++i) {
-        const double v = power_[i] * scale;
-        const double db = v > 0 ? std::max(10 * std::log10(v) + kLogBiasDb, kFloorDb) : kFloorDb;
-        level_db_[i] = level_db_[i + kN] = level_db_[i + 2 * kN] = db;
+    // Power per bin into dB relative to the whole capture's power in the reference bandwidth.
+    const double scale = kReferenceHz / kBinHz / std::max(total, 1e-300);
+    // Running sums over three copies side by side let bands run past +-Fs/2 without index
+    // arithmetic. The sums are of power, so a band's mean is exact to about 1e-16 of the whole
+    // capture's power: far below the lowest level that matters.
+    cumulative_[0] = wide_cumulative_[0] = 0;
+    for (std::size_t i = 0; i < 3 * kN; ++i) {
+        cumulative_[i + 1] = cumulative_[i] + power_[i % kN];
+        wide_cumulative_[i + 1] = wide_cumulative_[i] + wide_[i % kN];
     }
-    cumulative_[0] = 0;
-    for (std::size_t i = 0; i < level_db_.size(); ++i)
-        cumulative_[i + 1] = cumulative_[i] + level_db_[i];
     for (std::size_t p = 0; p < kPoints; ++p) {
         const double f = -kSpanHz + 2 * kSpanHz * double(p) / double(kPoints - 1);
-        const double pos = f / kBinHz + double(kN / 2) + double(kN);  // in the middle copy
-        const auto half = static_cast<std::size_t>(smoothing_hz(f) / kBinHz);
-        if (half == 0) {
-            const auto i = static_cast<std::size_t>(pos);
-            const double t = pos - double(i);
-            out[p] = level_db_[i] * (1 - t) + level_db_[i + 1] * t;
-        } else {
-            const auto c = static_cast<std::size_t>(std::lround(pos));
-            out[p] = (cumulative_[c + half + 1] - cumulative_[c - half]) / double(2 * half + 1);
-        }
+        const auto c = static_cast<std::size_t>(std::lround(f / kBinHz + double(kN / 2 + kN)));
+        const auto& sums = std::abs(f) < kWideHz ? wide_cumulative_ : cumulative_;
+        const double level = band_mean(sums, c, widest_hz(f)) * scale;
+        out[p] = level > 0 ? std::max(10 * std::log10(level), kFloorDb) : kFloorDb;
     }
 }
 

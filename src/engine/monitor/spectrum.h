@@ -1,5 +1,8 @@
-// Power spectral density of the capture around the channel centre, in dB relative to the
-// channel power in a 500 kHz reference bandwidth: the units of the emission mask.
+// Power spectral density of the capture around the channel centre, in dB relative to the whole
+// capture's power in a 500 kHz reference bandwidth: the units of the emission mask. Each level
+// is the mean power over a band around its frequency (30 kHz resolution, up to 500 kHz where
+// the spectrum is smooth), never a mean of dB, so a line (the pilot, a spur) reads at least its
+// own power.
 #pragma once
 
 #include <cstddef>
@@ -25,14 +28,21 @@ class Spectrum {
 
   private:
     void taper_average(const CBuffer& centred);
-    double smoothing_hz(double f_hz) const;
+    double widest_hz(double f_hz) const;
+    double band_mean(const std::vector<double>& sums, std::size_t c, double widest) const;
 
     const Fft& fft_;
     std::vector<std::vector<double>> tapers_;
     CBuffer tapered_, transformed_;
-    std::vector<double> power_;       // per bin, channel-centred (index 0 at -Fs/2)
-    std::vector<double> level_db_;    // per bin, dB, wrapped by one span on each side
-    std::vector<double> cumulative_;  // running sum of level_db_
+    std::vector<double> power_;  // per bin, channel-centred (index 0 at -Fs/2): low-leakage tapers
+    std::vector<double> wide_;   // the same with every taper
+    std::vector<double> cumulative_, wide_cumulative_;  // running sums, repeated three times
+    struct Band {
+        double hz;
+        std::size_t half;  // bins each side of the centre
+        double ratio;      // how far the means of the two halves may differ
+    };
+    std::vector<Band> bands_;
     double channel_fraction_ = 0;
 };
 

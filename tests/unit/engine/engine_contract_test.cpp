@@ -1,11 +1,13 @@
 // The engine's contract: return codes, and finite results whatever it is fed.
 #include <gtest/gtest.h>
 
+#include <numbers>
 #include <random>
 
 #include "allocation_counter.h"
 #include "dllexport.h"
 #include "engine_fixture.h"
+#include "monitor/finish.h"
 
 namespace {
 
@@ -28,7 +30,8 @@ TEST(EngineContract, RefusesNullBuffersAndSilence) {
     EXPECT_EQ(untouched, std::vector<std::uint8_t>(rl::kBlockSize, 0x5a));
 }
 
-// Inputs no exciter sends; the engine must still fill every region with finite numbers.
+// Inputs that hold no 8-VSB signal; the engine must still fill every region with finite numbers
+// (the debug mode's plots move) and say that it did not lock.
 struct Odd {
     const char* name;
     std::vector<std::int32_t> samples;
@@ -54,15 +57,49 @@ std::vector<Odd> odd_inputs() {
     auto one_lsb = block_of(0);
     one_lsb[8192 + 17] = 1;
     cases.push_back({"OneLsbInSecondHalf", one_lsb});
+    std::normal_distribution<double> gauss(0, 3000);
+    std::vector<double> iq(2 * vsb::kCaptureSamples);
+    for (auto& v : iq) v = gauss(rng);
+    cases.push_back({"GaussianNoise", enginetest::sample_block(iq)});
+    // A CW in the channel, and one where the pilot belongs: a line but no symbols.
+    for (const double hz : {1.0e6, double(vsb::kPilotOffset)}) {
+        for (std::size_t n = 0; n < vsb::kCaptureSamples; ++n) {
+            const double turn = 2 * std::numbers::pi * hz / vsb::kSymbolRate * double(n);
+            iq[2 * n] = 10000 * std::cos(turn);
+            iq[2 * n + 1] = 10000 * std::sin(turn);
+        }
+        cases.push_back({hz > 0 ? "CwInChannel" : "CwOnThePilot", enginetest::sample_block(iq)});
+    }
     return cases;
 }
 
-TEST(EngineContract, OddInputsGiveFiniteResults) {
+TEST(EngineContract, OddInputsGiveFiniteResultsAndNoLock) {
     for (const auto& c : odd_inputs()) {
         const Result r = enginetest::run_engine(c.samples);
         EXPECT_EQ(r.status, 0) << c.name;
         EXPECT_TRUE(enginetest::all_finite(r)) << c.name;
+        EXPECT_TRUE(rl::haslockarea(r.data())) << c.name;
+        EXPECT_FALSE(rl::locked(r.data())) << c.name;
     }
+}
+
+// A value that is not finite fails the call instead of being plotted as 0, and none of it is
+// left in the block.
+TEST(EngineContract, NonFiniteValuesFailTheMeasurement) {
+    std::vector<std::uint8_t> block(rl::kBlockSize);
+    for (std::size_t i = 0; i < rl::kSpectrumPoints; ++i)
+        rl::write(block.data(), rl::kSpectrumOffset + 8 * i, -40.0);
+    EXPECT_TRUE(monitor::scrub(block.data()));
+    const auto clean = block;
+    rl::write(block.data(), rl::kSpectrumOffset + 8 * 7, NAN);
+    rl::write(block.data(), rl::kEyeOffset + 8 * 4399, -INFINITY);  // the last eye point
+    rl::write(block.data(), rl::kDiagnosticsOffset, INFINITY);
+    EXPECT_FALSE(monitor::scrub(block.data()));
+    Result r;
+    r.block = block;
+    EXPECT_TRUE(enginetest::all_finite(r));
+    rl::write(block.data(), rl::kSpectrumOffset + 8 * 7, -40.0);
+    EXPECT_EQ(block, clean);
 }
 
 TEST(EngineContract, ClippedExciterStillDemodulates) {
@@ -75,6 +112,7 @@ TEST(EngineContract, ClippedExciterStillDemodulates) {
     const double mer = r.diagnostic(rl::MerDb);
     EXPECT_GT(mer, 5.0);
     EXPECT_LT(mer, 29.0);  // the clipping shows as lost MER
+    EXPECT_TRUE(enginetest::engine_locked(r));
 }
 
 TEST(EngineContract, NoAllocationAfterTheFirstCall) {

@@ -25,6 +25,32 @@ std::vector<std::int32_t> sample_block(vsb::Generator& generator) {
     return block;
 }
 
+std::vector<std::int32_t> sample_block(const std::vector<double>& iq) {
+    std::vector<std::int32_t> block(rl::kSampleCount);
+    constexpr std::size_t half = vsb::kCaptureSamples / 2;
+    auto word = [](double v) { return std::int32_t(std::clamp(std::round(v), -32768.0, 32767.0)); };
+    for (std::size_t k = 0; k < vsb::kCaptureSamples; ++k) {
+        const std::size_t base = k < half ? k : k + half;
+        block[base] = word(iq[2 * k]);
+        block[base + half] = word(iq[2 * k + 1]);
+    }
+    return block;
+}
+
+std::vector<std::int32_t> with_tone(vsb::Generator& generator, double f_hz, double dbc) {
+    std::vector<double> iq(2 * vsb::kCaptureSamples);
+    generator.capture(iq.data(), vsb::kCaptureSamples);
+    double power = 0;
+    for (double v : iq) power += v * v;
+    const double amplitude = std::sqrt(power / vsb::kCaptureSamples * std::pow(10.0, dbc / 10));
+    const double w = 2 * std::numbers::pi * f_hz / vsb::kSymbolRate;
+    for (std::size_t n = 0; n < vsb::kCaptureSamples; ++n) {
+        iq[2 * n] += amplitude * std::cos(w * double(n) + 0.3);
+        iq[2 * n + 1] += amplitude * std::sin(w * double(n) + 0.3);
+    }
+    return sample_block(iq);
+}
+
 Result run_engine(const std::vector<std::int32_t>& samples) {
     Result r;
     r.status = monitormain(samples.data(), r.block.data(), 2000.0, 0, 0);
@@ -110,6 +136,10 @@ bool all_finite(const Result& r) {
            finite(rl::kGroupErrorOffset, rl::kResponsePoints) &&
            finite(rl::kFiguresOffset, rl::kFigureCount) &&
            finite(rl::kDiagnosticsOffset, rl::kDiagnosticCount);
+}
+
+bool engine_locked(const Result& r) {
+    return rl::haslockarea(r.data()) && rl::locked(r.data());
 }
 
 }  // namespace enginetest

@@ -12,6 +12,11 @@ namespace enginetest {
 
 // The next capture of the generator, split the way the client splits a capture.
 std::vector<std::int32_t> sample_block(vsb::Generator& generator);
+// I,Q doubles (full scale 32767) quantised to 16-bit words and split the same way.
+std::vector<std::int32_t> sample_block(const std::vector<double>& iq);
+// The next capture with a CW added at f_hz from the channel centre, dbc below the capture's
+// own power.
+std::vector<std::int32_t> with_tone(vsb::Generator& generator, double f_hz, double dbc);
 
 struct Result {
     std::int32_t status = -1;
@@ -39,5 +44,8 @@ double worst_mask_margin(const Result& r);
 
 // Every plotted region and diagnostic holds finite numbers.
 bool all_finite(const Result& r);
+
+// The engine wrote its lock area and said it locked an 8-VSB signal.
+bool engine_locked(const Result& r);
 
 }  // namespace enginetest
