@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "engine/buffers.h"
+#include "engine/resultlayout.h"
 #include "support/mainformfixture.h"
 
 namespace {
@@ -133,6 +136,10 @@ TEST_F(Startup, DebugModeFeedsTheOpenWindowWithSyntheticCaptures) {
     main->simulatedata();
     EXPECT_EQ(window->datas, 2);
     EXPECT_TRUE(window->statuses.empty());
+    // Noise holds no signal an engine could lock: if the engine says so, one line tells it.
+    const auto lines = loglines();
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), kNoSignalText),
+              resultlayout::locked(resultblock) ? 0 : 1);
     // Values stay within -7999..8000.
     for (std::size_t k = 0; k < resultlayout::kSampleCount; ++k) {
         ASSERT_GE(sampleblock[k], -7999);
