@@ -23,15 +23,17 @@ namespace korvin::test {
 
 class KorvinProcess {
   public:
+    // `engine`: the libmonitor.so to place beside the program; the build's own by default.
     explicit KorvinProcess(const std::filesystem::path& folder,
-                           const std::vector<std::string>& args = {})
+                           const std::vector<std::string>& args = {},
+                           const std::filesystem::path& engine =
+                               std::filesystem::path(KORVIN_BUILD_DIR) / "libmonitor.so")
         : folder_(folder) {
         ::signal(SIGPIPE, SIG_IGN);  // a program that died must fail the test, not end it
         namespace fs = std::filesystem;
         fs::create_directories(folder);
         fs::copy_file(KORVIN_BIN, folder / "korvin", fs::copy_options::overwrite_existing);
-        fs::copy_file(fs::path(KORVIN_BUILD_DIR) / "libmonitor.so", folder / "libmonitor.so",
-                      fs::copy_options::overwrite_existing);
+        fs::copy_file(engine, folder / "libmonitor.so", fs::copy_options::overwrite_existing);
         spawn(args);
     }
     ~KorvinProcess() {

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "engine/buffers.h"
+#include "engine/prepare.h"
 #include "engine/resultlayout.h"
 #include "support/mainformfixture.h"
 
@@ -15,6 +16,10 @@ TEST(VersionText, IsTheFileVersionCutToSixCharacters) {
     EXPECT_EQ(versiontext("12.3.4.5"), "V12.3.");
     EXPECT_EQ(versiontext("1.0"), "V1.0");
     EXPECT_EQ(versiontext(""), "");
+}
+
+TEST(EngineWarmUp, IsFoundInTheEngineByName) {
+    EXPECT_TRUE(engine::prepare());
 }
 
 class Startup : public MainFormTest {
