@@ -21,5 +21,7 @@ KORVIN_ENGINE_API std::int32_t monitormain(const std::int32_t* samples, std::uin
 
 // Makes the engine's transform plans and tapers now (most of a second) instead of on the first
 // capture. Optional; safe to call from any thread, once or more, before or during monitormain.
+// The client looks it up by name at run time (engine::prepare) and runs without it, so an engine
+// need not export it; call it through that lookup, never directly.
 KORVIN_ENGINE_API void monitorprepare();
 }

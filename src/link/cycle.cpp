@@ -136,6 +136,7 @@ void Tmainform::formclosed() {
     retrycount = 0;
     packetno = 0;
     rxheld = 0;
+    nosignal_ = false;  // the next window's first capture without signal is logged again
     btn_disconnect.setenabled(true);
 }
 

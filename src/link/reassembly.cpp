@@ -4,6 +4,7 @@
 
 #include "engine/buffers.h"
 #include "engine/dllexport.h"
+#include "engine/resultlayout.h"
 #include "services/globalunit.h"
 #include "shell/mainfram.h"
 
@@ -36,7 +37,7 @@ bool Tmainform::onsampleframe(const std::uint8_t* frame) {
         takestatus(frame + 1032);
     }
     if (number != count) return true;
-    if (runengine() != 0) return true;
+    if (!takeresult(runengine())) return true;
     tmr_update.setenabled(true);
     refreshformdata();
     return true;
@@ -64,5 +65,18 @@ int Tmainform::runengine() {
 
 void Tmainform::simulatedata() {
     fillsimulated(simseed_);
-    if (runengine() == 0) refreshformdata();
+    if (takeresult(runengine())) refreshformdata();
+}
+
+bool Tmainform::takeresult(int result) {
+    const bool signal = result == 0 && resultlayout::locked(resultblock);
+    if (!signal && !nosignal_) postlog(kMsgText, kNoSignalText);
+    nosignal_ = !signal;
+    // A refusal leaves the last plot, but its verdicts are no longer current.
+    if (result != 0) refreshformnosignal();
+    return result == 0;
+}
+
+void Tmainform::refreshformnosignal() {
+    if (formkind >= 1 && formkind <= 5 && openwindow_) openwindow_->shownosignal();
 }

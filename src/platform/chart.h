@@ -32,7 +32,7 @@ class Series {
     std::string title;
     Color color = kBlue;
     Color pencolor = kBlue;     // line pen; equal to color unless set apart
-    bool defaultcolor = false;  // the chart's default first colour
+    bool defaultcolor = false;  // the chart's default first colour, red
     int markersize = 2;
     int penwidth = 2;  // line pen, pixels
     std::vector<PointF> points;

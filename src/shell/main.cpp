@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "engine/dllexport.h"
+#include "engine/prepare.h"
 #include "platform/backend.h"
 #include "platform/driver.h"
 #include "platform/qt/qtbackend.h"
@@ -89,7 +89,8 @@ int main(int argc, char** argv) {
     mainform.FormCreate(args);
     auto driver = startdriver();
     // The engine's plans take most of a second to make; made now, the first capture does not
-    // stall the window (and the reply time-out) while they are measured.
-    std::jthread prepare([] { monitorprepare(); });
+    // stall the window (and the reply time-out) while they are measured. An engine without the
+    // warm-up makes them on its first capture.
+    std::jthread prepare([] { engine::prepare(); });
     return backend.run(mainform);
 }

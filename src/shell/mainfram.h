@@ -25,6 +25,9 @@ class tautosavethread;
 enum RunMode : std::uint8_t { RunNormal = 0, RunDebug = 1, RunSuper = 2 };
 extern std::uint8_t runmode;
 
+// Logged when a run of captures without a signal to measure begins.
+inline constexpr const char* kNoSignalText = "No 8-VSB signal in the capture!";
+
 // "V" and the file version, at most 6 characters.
 std::string versiontext(const std::string& fileversion);
 // The operating system's text for an error code, without trailing blanks, controls and stops.
@@ -83,6 +86,11 @@ class Tmainform : public platform::Form {
     bool onstatusframe(const std::uint8_t* frame);
     int runengine();
     void simulatedata();
+    // After an engine call with its result: true when the result block holds a measurement to
+    // show. A refused or unlocked capture begins a run without signal, logged once; the next
+    // locked result ends it. A refusal also tells the open window.
+    bool takeresult(int result);
+    void refreshformnosignal();
 
     // Senders to the worker threads.
     void postlog(unsigned msg, const std::string& text, const std::uint8_t* data = nullptr,
@@ -160,6 +168,7 @@ class Tmainform : public platform::Form {
     std::unique_ptr<MeasureWindow> openwindow_;
     std::uint32_t windowserial_ = 0;  // counts the windows opened
     std::uint32_t simseed_ = 1;
+    bool nosignal_ = false;  // within a run of refused or unlocked captures
     // Deferred calls check this before they touch the window.
     std::shared_ptr<int> alive_ = std::make_shared<int>(0);
 };

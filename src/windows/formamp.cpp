@@ -1,7 +1,6 @@
 #include "windows/formamp.h"
 
 #include <cmath>
-#include <cstdio>
 #include <vector>
 
 #include "engine/resultlayout.h"
@@ -22,22 +21,11 @@ bool plotresponse(platform::Series& s, const std::uint8_t* block,
     s.points.clear();
     for (std::size_t i = 0; i < resultlayout::kResponsePoints; ++i) {
         double y = read(block, i);
-        if (std::fabs(y) > bound) pass = false;
+        // A value that is not a number was not measured: it cannot pass.
+        if (!std::isfinite(y) || std::fabs(y) > bound) pass = false;
         if (windows::plotvalue(y)) s.points.push_back({resultlayout::response_x(i), y});
     }
     return pass;
-}
-
-std::string format(const char* fmt, double v) {
-    const int n = std::snprintf(nullptr, 0, fmt, v);
-    std::string text(static_cast<std::size_t>(n > 0 ? n : 0), '\0');
-    std::snprintf(text.data(), text.size() + 1, fmt, v);
-    return text;
-}
-
-void setverdict(platform::Label& l, bool pass) {
-    l.setcaption(pass ? "Pass" : "Fail");
-    l.setfontcolor(pass ? platform::kWindowText : platform::kRed);
 }
 
 void setupmask(platform::Series& high, platform::Series& low, platform::Series& measured) {
@@ -149,32 +137,35 @@ void TForm_amp::showdata(const std::uint8_t* block) {
     cht_group.attach(series_group);
     cht_group.repaint();
     refreshreadout();
-    showresult(block, freqpass, grouppass);
+    if (resultlayout::locked(block)) return showresult(block, freqpass, grouppass);
+    // Curves of a capture the engine could not lock are plotted, but its figures and verdicts
+    // would describe no signal.
+    for (platform::Label* l : figurelabels()) l->setcaption(windows::kNotMeasured);
+    shownosignal();
+}
+
+void TForm_amp::shownosignal() {
+    windows::setnosignal(lbl_freq_mask);
+    windows::setnosignal(lbl_group_mask);
+}
+
+std::array<platform::Label*, resultlayout::kFigureCount> TForm_amp::figurelabels() {
+    return {&lbl_freq_max_freq,   &lbl_freq_max_level, &lbl_freq_min_freq,   &lbl_freq_min_level,
+            &lbl_freq_pk,         &lbl_group_max_freq, &lbl_group_max_level, &lbl_group_min_freq,
+            &lbl_group_min_level, &lbl_group_pk};
 }
 
 void TForm_amp::showresult(const std::uint8_t* block, bool freqpass, bool grouppass) {
     using resultlayout::Figure;
-    struct Row {
-        platform::Label& label;
-        Figure figure;
-        const char* fmt;
-    };
-    const Row rows[] = {
-        {lbl_freq_max_freq, Figure::FreqMaxFreq, "%.2f"},
-        {lbl_freq_max_level, Figure::FreqMax, "%.2fdB"},
-        {lbl_freq_min_freq, Figure::FreqMinFreq, "%.2f"},
-        {lbl_freq_min_level, Figure::FreqMin, "%.2fdB"},
-        {lbl_freq_pk, Figure::FreqPkPk, "%.2fdB"},
-        {lbl_group_max_freq, Figure::GroupMaxFreq, "%.2f"},
-        {lbl_group_max_level, Figure::GroupMax, "%.2fns"},
-        {lbl_group_min_freq, Figure::GroupMinFreq, "%.2f"},
-        {lbl_group_min_level, Figure::GroupMin, "%.2fns"},
-        {lbl_group_pk, Figure::GroupPkPk, "%.2fns"},
-    };
-    for (const Row& r : rows)
-        r.label.setcaption(format(r.fmt, resultlayout::figure(block, r.figure)));
-    setverdict(lbl_freq_mask, freqpass);
-    setverdict(lbl_group_mask, grouppass);
+    // In the order of figurelabels().
+    static constexpr const char* kUnits[resultlayout::kFigureCount] = {"", "dB", "", "dB", "dB",
+                                                                       "", "ns", "", "ns", "ns"};
+    const auto labels = figurelabels();
+    for (std::size_t f = 0; f < labels.size(); ++f)
+        labels[f]->setcaption(
+            windows::figuretext(resultlayout::figure(block, static_cast<Figure>(f)), kUnits[f]));
+    windows::setverdict(lbl_freq_mask, freqpass);
+    windows::setverdict(lbl_group_mask, grouppass);
 }
 
 void TForm_amp::mbtn_saveClick(platform::MenuItem& item) {

@@ -2,6 +2,9 @@
 // +-3 MHz against their masks, the engine's ten figures and a verdict per mask.
 #pragma once
 
+#include <array>
+
+#include "engine/resultlayout.h"
 #include "platform/chart.h"
 #include "windows/measureframe.h"
 
@@ -11,6 +14,7 @@ class TForm_amp : public windows::MeasureFrame {
 
     void showdata(const std::uint8_t* resultblock) override;
     void showresult(const std::uint8_t* resultblock, bool freqpass, bool grouppass);
+    void shownosignal() override;
     void mbtn_saveClick(platform::MenuItem& item);
 
     platform::Chart cht_freq{"cht_freq"};
@@ -48,6 +52,8 @@ class TForm_amp : public windows::MeasureFrame {
     platform::MenuItem mni_SaveBoth{"mni_SaveBoth", "Save Both"};
 
   private:
+    // The ten figure labels in the order of the result block's figures.
+    std::array<platform::Label*, resultlayout::kFigureCount> figurelabels();
     void setupcharts();
     void layoutfigures();
     void drawmask();

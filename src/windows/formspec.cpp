@@ -35,9 +35,10 @@ double masklimit(double f) {
 
 bool masktest(const std::uint8_t* block) {
     for (std::size_t i = 0; i < resultlayout::kSpectrumPoints; ++i) {
-        const double limit = masklimit(testfrequency(i));
-        // No limit (NaN) never fails; neither does a NaN level.
-        if (resultlayout::spectrum(block, i) > limit) return false;
+        const double level = resultlayout::spectrum(block, i);
+        // A level that is not a number was not measured: it cannot pass. No limit (NaN) never
+        // fails a measured level.
+        if (!std::isfinite(level) || level > masklimit(testfrequency(i))) return false;
     }
     return true;
 }
@@ -55,11 +56,11 @@ TForm_spec::TForm_spec(Tmainform& main)
     series_std.defaultcolor = true;
     series_spect.title = "Measured";
     series_spect.color = series_spect.pencolor = platform::kBlue;
-    // Wide enough for the caption in the common sans-serif fonts; the verdict still ends
-    // before the chart.
-    lbl_maskcaption.setbounds(30, 240, 168, 16);
+    // Wide enough for the caption in the common sans-serif fonts; the verdict, "No signal" the
+    // longest, still ends before the chart's frame.
+    lbl_maskcaption.setbounds(30, 240, 163, 16);
     lbl_maskcaption.setcaption("Adjacent Channel Mask Test:");
-    lbl_mask.setbounds(200, 240, 34, 16);
+    lbl_mask.setbounds(193, 240, 41, 16);
     lbl_mask.setcaption("Pass");
     add({&cht_spect, &lbl_maskcaption, &lbl_mask});
     btn_save.onclick = [this] { btn_saveClick(); };
@@ -87,7 +88,11 @@ void TForm_spec::showdata(const std::uint8_t* block) {
 }
 
 void TForm_spec::showmask(const std::uint8_t* block) {
-    const bool pass = windows::masktest(block);
-    lbl_mask.setcaption(pass ? "Pass" : "Fail");
-    lbl_mask.setfontcolor(pass ? platform::kWindowText : platform::kRed);
+    // A capture the engine could not lock is plotted, but judged by no mask.
+    if (!resultlayout::locked(block)) return shownosignal();
+    windows::setverdict(lbl_mask, windows::masktest(block));
+}
+
+void TForm_spec::shownosignal() {
+    windows::setnosignal(lbl_mask);
 }

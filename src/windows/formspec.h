@@ -8,7 +8,7 @@ namespace windows {
 // The mask's limit (dB) at frequency f (MHz); NaN where there is none (in-band, f = -3.5 and
 // from 6 MHz up).
 double masklimit(double f);
-// True when every point of the spectrum region stays at or below its limit.
+// True when every point of the spectrum region is finite and stays at or below its limit.
 bool masktest(const std::uint8_t* resultblock);
 }  // namespace windows
 
@@ -18,6 +18,7 @@ class TForm_spec : public windows::MeasureFrame {
 
     void showdata(const std::uint8_t* resultblock) override;
     void showmask(const std::uint8_t* resultblock);
+    void shownosignal() override;
     void btn_saveClick() { savechart(cht_spect); }
 
     platform::Chart cht_spect{"cht_spect"};

@@ -1,5 +1,6 @@
 #include "windows/measureframe.h"
 
+#include <cmath>
 #include <cstdio>
 
 #include "engine/buffers.h"
@@ -21,6 +22,25 @@ std::string readouttext(std::uint8_t halfdb) {
     char text[16];
     std::snprintf(text, sizeof text, "%2.1fdB", halfdb / 2.0);
     return text;
+}
+
+std::string figuretext(double v, const char* unit) {
+    if (!std::isfinite(v) || std::fabs(v) >= kFigureLimit) return kNotMeasured;
+    // Exactly the values printed as 0.00: a minus there would claim a sign the figure lacks.
+    if (std::fabs(v) < 0.005) v = 0.0;
+    char text[32];
+    std::snprintf(text, sizeof text, "%.2f%s", v, unit);
+    return text;
+}
+
+void setverdict(platform::Label& l, bool pass) {
+    l.setcaption(pass ? "Pass" : "Fail");
+    l.setfontcolor(pass ? platform::kWindowText : platform::kRed);
+}
+
+void setnosignal(platform::Label& l) {
+    l.setcaption(kNoSignal);
+    l.setfontcolor(platform::kRed);
 }
 
 MeasureFrame::MeasureFrame(std::string name, const std::string& title, Tmainform& main,

@@ -18,8 +18,20 @@ namespace windows {
 
 inline constexpr const char* kJpgFilter = "JGP Files(*.jpg)|*.jpg|All Files(*.*)|*.*";
 
+inline constexpr const char* kNoSignal = "No signal";
+inline constexpr const char* kNotMeasured = "--";
+// Beyond this a figure would be a row of digits in its column rather than a reading.
+inline constexpr double kFigureLimit = 1e4;
+
 // "%2.1fdB" of a status byte counted in half decibels.
 std::string readouttext(std::uint8_t halfdb);
+// "%.2f" and the unit; "--" for a value that is not finite or not below kFigureLimit, and never
+// "-0.00".
+std::string figuretext(double v, const char* unit);
+// "Pass" in the window-text colour or "Fail" in red.
+void setverdict(platform::Label& l, bool pass);
+// "No signal" in red: the capture held nothing to judge.
+void setnosignal(platform::Label& l);
 
 struct Placeholders {
     const char* snr;

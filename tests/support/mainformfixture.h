@@ -34,8 +34,10 @@ class RecordingWindow : public MeasureWindow {
     void showstatus(const std::uint8_t* s) override {
         if (s) statuses.emplace_back(s, s + 4);
     }
+    void shownosignal() override { ++nosignals; }
     platform::Form& form() override { return form_; }
     int datas = 0;
+    int nosignals = 0;
     std::vector<std::vector<std::uint8_t>> statuses;
 
   private:

@@ -5,6 +5,7 @@
 #include <QChartView>
 #include <QFontMetrics>
 #include <QLegend>
+#include <QLegendMarker>
 #include <QLineSeries>
 #include <QScatterSeries>
 #include <QValueAxis>
@@ -29,16 +30,10 @@ QColor qcolor(Color c) {
     return QColor(c.r, c.g, c.b);
 }
 
-// The colour the chart theme gives its first series.
-QColor themefirstcolor() {
-    static const QColor first = [] {
-        QChart chart;
-        auto* s = new QLineSeries;
-        chart.addSeries(s);
-        return s->color();
-    }();
-    return first;
-}
+// The chart's default first colour is the classic chart palette's red, which the mask and limit
+// lines take: it stands apart from the blue measured curves, where the Qt theme's first colour (a
+// light blue) did not.
+constexpr Color kDefaultFirstColor = kRed;
 
 // Decimals enough to tell labels `step` apart.
 QString labelformat(double step) {
@@ -243,7 +238,7 @@ class ChartView : public ControlView {
 
     void fill(Shown& s) {
         const Series& m = *s.model;
-        const QColor fillcolor = m.defaultcolor ? themefirstcolor() : qcolor(m.color);
+        const QColor fillcolor = qcolor(m.defaultcolor ? kDefaultFirstColor : m.color);
         if (m.kind == SeriesKind::Point) {
             auto* p = static_cast<QScatterSeries*>(s.series);
             if (p->markerSize() != m.markersize) p->setMarkerSize(m.markersize);
@@ -252,6 +247,10 @@ class ChartView : public ControlView {
             const QColor pen = m.defaultcolor ? fillcolor : qcolor(m.pencolor);
             if (s.series->color() != pen) s.series->setColor(pen);
         }
+        // A line series' legend marker takes the line's colour unless told otherwise; it shows
+        // the series colour, which may differ from the line's.
+        for (QLegendMarker* marker : qchart_->legend()->markers(s.series))
+            if (marker->brush().color() != fillcolor) marker->setBrush(fillcolor);
         const QString name = QString::fromStdString(m.title);
         if (s.series->name() != name) s.series->setName(name);
         points_.clear();

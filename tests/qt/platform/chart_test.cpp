@@ -1,6 +1,8 @@
 // Charts drawn by Qt Charts, and their JPEG export.
 #include <QChart>
 #include <QChartView>
+#include <QLegend>
+#include <QLegendMarker>
 #include <QLineSeries>
 #include <QScatterSeries>
 #include <QValueAxis>
@@ -23,6 +25,8 @@ struct ChartForm : platform::Form {
     platform::Chart chart{"chart"};
     platform::Series trace{"trace", platform::SeriesKind::Line};
     platform::Series dots{"dots", platform::SeriesKind::Point};
+    platform::Series mask{"mask", platform::SeriesKind::Line};
+    platform::Series reference{"reference", platform::SeriesKind::Line};
     ChartForm() : Form("chartform") {
         clientwidth = 420;
         clientheight = 330;
@@ -64,6 +68,29 @@ TEST(QtCharts, RepaintShowsTheSeriesPoints) {
     EXPECT_EQ(line->pen().width(), 1);  // not the theme's pen
     EXPECT_EQ(scatter->color(), QColor(255, 0, 0));
     EXPECT_EQ(scatter->markerSize(), 4);
+
+    // A mask in the chart's default first colour, red, and a reference whose series colour
+    // (its legend marker) differs from its line's.
+    f.chart.legend = true;
+    f.mask.defaultcolor = true;
+    f.reference.color = platform::kFuchsia;
+    f.reference.pencolor = platform::kRed;
+    f.chart.attach(f.mask);
+    f.chart.attach(f.reference);
+    f.chart.repaint();
+    ASSERT_EQ(c->series().size(), 4);
+    auto* mask = static_cast<QLineSeries*>(c->series()[2]);
+    auto* reference = static_cast<QLineSeries*>(c->series()[3]);
+    EXPECT_EQ(mask->color(), QColor(255, 0, 0));
+    EXPECT_EQ(reference->color(), QColor(255, 0, 0));
+    const auto marker = [c](QAbstractSeries* s) {
+        return c->legend()->markers(s).value(0)->brush().color();
+    };
+    EXPECT_EQ(marker(mask), QColor(255, 0, 0));
+    EXPECT_EQ(marker(reference), QColor(255, 0, 255));
+    EXPECT_EQ(marker(c->series()[0]), QColor(0, 0, 255));  // the trace's own blue
+    f.chart.detach(f.mask);
+    f.chart.detach(f.reference);
 
     // Refilled, not appended to.
     f.trace.clear();

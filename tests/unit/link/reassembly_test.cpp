@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "engine/buffers.h"
+#include "engine/resultlayout.h"
 #include "services/globalunit.h"
 #include "support/mainformfixture.h"
 
@@ -96,7 +98,7 @@ TEST_F(Reassembly, ABadChecksumIsLoggedButThePacketIsUsed) {
               lines.end());
 }
 
-TEST_F(Reassembly, EngineFailureKeepsThePlotAndTheRetryPathRecovers) {
+TEST_F(Reassembly, EngineFailureKeepsThePlotSaysNoSignalOnceAndTheRetryPathRecovers) {
     // All-zero data has no energy: the engine refuses it.
     Bytes p = packet(1, 1);
     std::fill(p.begin() + 8, p.begin() + 1032, 0);
@@ -104,10 +106,36 @@ TEST_F(Reassembly, EngineFailureKeepsThePlotAndTheRetryPathRecovers) {
     p[1036] = calcsum(p.data(), 1036);
     sock->deliver(p);
     EXPECT_EQ(window->datas, 0);
+    EXPECT_EQ(window->nosignals, 1);
     EXPECT_FALSE(main->tmr_update.enabled());
     backend.clock.advance(2200);
     EXPECT_EQ(sock->sent.size(), 2u);  // acknowledgement, then the new request
     EXPECT_EQ(sock->sent.back()[4], 1);
+    sock->deliver(p);  // refused again: the same run, not logged again
+    EXPECT_EQ(window->nosignals, 2);
+    const auto lines = loglines();
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), kNoSignalText), 1);
+}
+
+TEST_F(Reassembly, ARunWithoutSignalIsLoggedOnceUntilALockedResultOrANewWindow) {
+    using resultlayout::LockReason;
+    const auto unlocked = [] { resultlayout::writelock(resultblock, LockReason::NoPilot); };
+    const auto locked = [] { resultlayout::writelock(resultblock, LockReason::Locked); };
+    EXPECT_FALSE(main->takeresult(3));  // refused: a run begins
+    unlocked();
+    EXPECT_TRUE(main->takeresult(0));  // measured, but no signal: the same run
+    EXPECT_FALSE(main->takeresult(3));
+    locked();
+    EXPECT_TRUE(main->takeresult(0));   // ends the run
+    EXPECT_FALSE(main->takeresult(3));  // a new run
+    EXPECT_EQ(window->nosignals, 3);    // each refusal; an unlocked result goes to showdata
+    window->form().close();
+    open(1);
+    EXPECT_FALSE(main->takeresult(3));  // the new window's first is logged too
+    std::memset(resultblock + resultlayout::kLockOffset, 0, 24);  // no lock area: locked
+    EXPECT_TRUE(main->takeresult(0));
+    const auto lines = loglines();
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), kNoSignalText), 3);
 }
 
 TEST_F(Reassembly, StatusFramesMustHaveLength14AndAZeroIndex) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <condition_variable>
 #include <functional>
 #include <memory>
@@ -8,6 +9,8 @@
 #include <thread>
 
 #include "engine/buffers.h"
+#include "engine/prepare.h"
+#include "engine/resultlayout.h"
 #include "support/mainformfixture.h"
 
 namespace {
@@ -19,6 +22,10 @@ TEST(VersionText, IsTheFileVersionCutToSixCharacters) {
     EXPECT_EQ(versiontext("12.3.4.5"), "V12.3.");
     EXPECT_EQ(versiontext("1.0"), "V1.0");
     EXPECT_EQ(versiontext(""), "");
+}
+
+TEST(EngineWarmUp, IsFoundInTheEngineByName) {
+    EXPECT_TRUE(engine::prepare());
 }
 
 class Startup : public MainFormTest {
@@ -187,6 +194,10 @@ TEST_F(Startup, DebugModeFeedsTheOpenWindowWithSyntheticCaptures) {
     main->simulatedata();
     EXPECT_EQ(window->datas, 2);
     EXPECT_TRUE(window->statuses.empty());
+    // Noise holds no signal an engine could lock: if the engine says so, one line tells it.
+    const auto lines = loglines();
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), kNoSignalText),
+              resultlayout::locked(resultblock) ? 0 : 1);
     // Values stay within -7999..8000.
     for (std::size_t k = 0; k < resultlayout::kSampleCount; ++k) {
         ASSERT_GE(sampleblock[k], -7999);

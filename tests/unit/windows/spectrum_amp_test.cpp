@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "engine/buffers.h"
@@ -51,7 +52,8 @@ TEST_F(Spectrum, MaskIsDrawnAtCreationAndTheCurveSpansExactlyPlusMinus538) {
     EXPECT_EQ(w.series_spect.points.front().x, -5.38);
     EXPECT_DOUBLE_EQ(w.series_spect.points.back().x, 5.38);
     EXPECT_EQ(w.cht_spect.series().size(), 2u);
-    EXPECT_EQ(w.lbl_mask.caption(), "Pass");  // NaN > limit is false
+    EXPECT_EQ(w.lbl_mask.caption(), "Fail");  // a level that is not a number was not measured
+    EXPECT_EQ(w.lbl_mask.fontcolor(), kRed);
 }
 
 TEST_F(Spectrum, MaskLimits) {
@@ -77,7 +79,9 @@ TEST_F(Spectrum, VerdictAtTheShoulderInBandAndOnTheFlanks) {
     EXPECT_TRUE(passeswith(4095, -68.71));
     EXPECT_FALSE(passeswith(4095, -68.69));
     EXPECT_FALSE(passeswith(10, INFINITY));
-    EXPECT_TRUE(passeswith(10, NAN));
+    EXPECT_FALSE(passeswith(10, NAN));
+    EXPECT_FALSE(passeswith(indexat(0), NAN));  // in-band too: no limit does not excuse it
+    EXPECT_FALSE(passeswith(indexat(0), -INFINITY));
 }
 
 TEST_F(Spectrum, LabelTurnsRedOnFailAndBack) {
@@ -90,6 +94,36 @@ TEST_F(Spectrum, LabelTurnsRedOnFailAndBack) {
     w.showdata(block.data());
     EXPECT_EQ(w.lbl_mask.caption(), "Pass");
     EXPECT_EQ(w.lbl_mask.fontcolor(), kWindowText);
+
+    // A capture the engine could not lock: plotted, but neither Pass nor Fail.
+    for (double level : {-50.0, -40.0}) {
+        passeswith(indexat(3.2), level);
+        resultlayout::writelock(block.data(), resultlayout::LockReason::NoPilot);
+        w.showdata(block.data());
+        EXPECT_EQ(w.lbl_mask.caption(), "No signal");
+        EXPECT_EQ(w.lbl_mask.fontcolor(), kRed);
+        EXPECT_EQ(w.series_spect.points.size(), 4096u);
+    }
+    resultlayout::writelock(block.data(), resultlayout::LockReason::Locked);
+    w.showdata(block.data());
+    EXPECT_EQ(w.lbl_mask.caption(), "Fail");
+}
+
+TEST_F(Spectrum, ARefusedCaptureKeepsThePlotButDropsTheVerdict) {
+    auto& w = open();
+    connect();
+    passeswith(indexat(3.2), -50);
+    w.showdata(block.data());
+    ASSERT_EQ(w.lbl_mask.caption(), "Pass");
+    const int repaints = w.cht_spect.repaints();
+    ASSERT_TRUE(refusecapture());
+    ASSERT_TRUE(refusecapture());
+    EXPECT_EQ(w.lbl_mask.caption(), "No signal");
+    EXPECT_EQ(w.lbl_mask.fontcolor(), kRed);
+    EXPECT_EQ(w.cht_spect.repaints(), repaints);
+    EXPECT_EQ(w.series_spect.points.size(), 4096u);
+    const auto lines = loglines();
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "No 8-VSB signal in the capture!"), 1);
 }
 
 class Amplitude : public WindowTest {
@@ -126,9 +160,10 @@ TEST_F(Amplitude, VerdictsComeFromThePlottedCurvesOnly) {
         bool freqpass, grouppass;
     };
     const Case cases[] = {
-        {0.5, 52, true, true},    {-0.5, -52, true, true}, {0.5001, 0, false, true},
-        {0, -52.01, true, false}, {NAN, NAN, true, true},  {INFINITY, -INFINITY, false, false},
-        {0, 0, true, true},
+        {0.5, 52, true, true},          {-0.5, -52, true, true},
+        {0.5001, 0, false, true},       {0, -52.01, true, false},
+        {NAN, NAN, false, false},       {INFINITY, -INFINITY, false, false},
+        {-INFINITY, NAN, false, false}, {0, 0, true, true},
     };
     for (const Case& c : cases) {
         fill(0, 0);
@@ -159,10 +194,58 @@ TEST_F(Amplitude, FiguresAreFormattedAsDelivered) {
     EXPECT_EQ(w.lbl_group_max_level.caption(), "4.00ns");
     EXPECT_EQ(w.lbl_group_min_freq.caption(), "2.20");
     EXPECT_EQ(w.lbl_group_pk.caption(), "6.94ns");
-    setfigure(resultlayout::GroupPkPk, 1e300);
-    w.showdata(block.data());
-    EXPECT_EQ(w.lbl_group_pk.caption().substr(0, 2), "10");
+    // What the figures column cannot show sensibly reads "--"; a zero has no sign.
+    const std::pair<double, std::string> odd[] = {
+        {1e300, "--"},      {NAN, "--"},      {-INFINITY, "--"},   {-1e4, "--"},
+        {-0.004, "0.00ns"}, {-0.0, "0.00ns"}, {-0.005, "-0.01ns"}, {9999.994, "9999.99ns"},
+    };
+    for (const auto& [value, text] : odd) {
+        setfigure(resultlayout::GroupPkPk, value);
+        w.showdata(block.data());
+        EXPECT_EQ(w.lbl_group_pk.caption(), text) << value;
+    }
     EXPECT_EQ(w.series_freq.points.size(), 2048u);
+}
+
+TEST_F(Amplitude, AnUnlockedCaptureIsPlottedButNotMeasured) {
+    auto& w = open();
+    fill(0.7, 0);
+    for (std::size_t f = 0; f < 10; ++f) setfigure(static_cast<resultlayout::Figure>(f), 1.5);
+    resultlayout::writelock(block.data(), resultlayout::LockReason::EyeClosed);
+    w.showdata(block.data());
+    EXPECT_EQ(w.series_freq.points.size(), 2048u);
+    EXPECT_EQ(w.series_freq.points.front().y, 0.7);
+    for (const platform::Label* l : {&w.lbl_freq_mask, &w.lbl_group_mask}) {
+        EXPECT_EQ(l->caption(), "No signal");
+        EXPECT_EQ(l->fontcolor(), kRed);
+    }
+    for (const platform::Label* l :
+         {&w.lbl_freq_max_freq, &w.lbl_freq_max_level, &w.lbl_freq_min_freq, &w.lbl_freq_min_level,
+          &w.lbl_freq_pk, &w.lbl_group_max_freq, &w.lbl_group_max_level, &w.lbl_group_min_freq,
+          &w.lbl_group_min_level, &w.lbl_group_pk})
+        EXPECT_EQ(l->caption(), "--") << l->name();
+
+    resultlayout::writelock(block.data(), resultlayout::LockReason::Locked);
+    w.showdata(block.data());
+    EXPECT_EQ(w.lbl_freq_mask.caption(), "Fail");
+    EXPECT_EQ(w.lbl_group_mask.caption(), "Pass");
+    EXPECT_EQ(w.lbl_group_pk.caption(), "1.50ns");
+}
+
+TEST_F(Amplitude, ARefusedCaptureDropsBothVerdictsButKeepsThePlotAndFigures) {
+    auto& w = open();
+    connect();
+    fill(0, 0);
+    setfigure(resultlayout::GroupPkPk, 6.94);
+    w.showdata(block.data());
+    ASSERT_EQ(w.lbl_freq_mask.caption(), "Pass");
+    ASSERT_TRUE(refusecapture());
+    for (const platform::Label* l : {&w.lbl_freq_mask, &w.lbl_group_mask}) {
+        EXPECT_EQ(l->caption(), "No signal");
+        EXPECT_EQ(l->fontcolor(), kRed);
+    }
+    EXPECT_EQ(w.lbl_group_pk.caption(), "6.94ns");
+    EXPECT_EQ(w.series_group.points.size(), 2048u);
 }
 
 TEST_F(Amplitude, SaveBothNamesAndFolder) {

@@ -6,9 +6,11 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
+#include "engine/buffers.h"
 #include "engine/resultlayout.h"
 #include "platform/chart.h"
 #include "support/mainformfixture.h"
@@ -48,6 +50,15 @@ class WindowTest : public MainFormTest {
         return *w;
     }
     std::string path(const std::string& name) const { return (folder() / name).string(); }
+    // Over a connected link, waits for the next capture request and answers it with a capture
+    // of silence, which the engine refuses; false when no packet was acknowledged.
+    bool refusecapture() {
+        std::memset(capturearea, 0, sizeof capturearea);
+        const std::size_t asked = sock->sent.size();
+        for (int i = 0; i < 50 && sock->sent.size() == asked; ++i) backend.clock.advance(100);
+        sock->deliver(frame(1, 1, 1, std::vector<std::uint8_t>(1028, 0)));
+        return sock->sent.size() == asked + 2;  // the request, then the acknowledgement
+    }
     // Writers for each region, mirroring resultlayout's readers.
     void setconst(std::size_t i, double x, double y) {
         put(resultlayout::kConstellationOffset + 16 * i, x);
