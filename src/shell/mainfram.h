@@ -146,6 +146,7 @@ class Tmainform : public platform::Form {
     void setmeasurebuttons(bool enabled);
     void linkfailed(const std::string& text);
     bool holdpartial(std::size_t n);
+    void reportformat(int code);
     void takestatus(const std::uint8_t* status);
 
     std::unique_ptr<TlogThread> logthread_;
