@@ -64,6 +64,6 @@ int Tmainform::runengine() {
 }
 
 void Tmainform::simulatedata() {
-    fillsimulated(simseed_);
+    fillsimulated(simseed);
     if (runengine() == 0) refreshformdata();
 }

@@ -130,6 +130,7 @@ class Session {
         sock_ = backend_.sockets.back();
         main_->windowfactory = createmeasurewindow;
         main_->FormCreate(args);
+        main_->simseed = 1;  // debug captures alike in every run of an input
         connect();
     }
     ~Session() {
