@@ -1,5 +1,7 @@
 #include "engine/buffers.h"
 
+#include <chrono>
+
 std::uint8_t capturearea[kCaptureBytes];
 std::int32_t sampleblock[resultlayout::kSampleCount];
 std::uint8_t resultblock[resultlayout::kBlockSize];
@@ -11,6 +13,7 @@ void splitsamples() {
 }
 
 void fillsimulated(std::uint32_t& seed) {
+    if (seed == 0) seed = 0x9E3779B9u;  // xorshift never leaves 0
     for (std::size_t k = 0; k < kCaptureBytes; k += 2) {
         // xorshift32: quick, and the values only need to look like noise.
         seed ^= seed << 13;
@@ -21,4 +24,16 @@ void fillsimulated(std::uint32_t& seed) {
         capturearea[k] = static_cast<std::uint8_t>(v & 0xFF);
         capturearea[k + 1] = static_cast<std::uint8_t>(v >> 8);
     }
+}
+
+std::uint32_t clockseed() {
+    // splitmix64 spreads the nanoseconds over all bits.
+    auto z =
+        static_cast<std::uint64_t>(std::chrono::system_clock::now().time_since_epoch().count());
+    z += 0x9E3779B97F4A7C15ull;
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+    z ^= z >> 31;
+    const auto seed = static_cast<std::uint32_t>(z ^ (z >> 32));
+    return seed != 0 ? seed : 1;
 }

@@ -43,5 +43,8 @@ void splitsamples(Dump&& dumphalf) {
 }
 void splitsamples();
 
-// Debug mode: fills the capture area with uniform values from -7999 to 8000.
+// Debug mode: fills the capture area with uniform values from -7999 to 8000, advancing the
+// generator state `seed` (0 is taken as a fixed non-zero state).
 void fillsimulated(std::uint32_t& seed);
+// A generator state from the wall clock, never 0, so each run draws other captures.
+std::uint32_t clockseed();

@@ -77,13 +77,17 @@ void Tmainform::socket_linkRead() {
         rxheld = n;
         return;
     }
-    const int code = checkframe(rxframe.data(), rxframe.size());
-    if (code != FrameOk) postlog(kMsgText, "Frame Format Error,type:" + checktexts[code]);
-    tmr_out.setenabled(false);
+    reportformat(checkframe(rxframe.data(), rxframe.size()));
     retrycount = 0;
-    // A frame the handlers reject would otherwise leave every timer stopped: let the reply
-    // time-out run again so the retry path recovers.
-    if (!dispatchframe(rxframe.data())) tmr_out.setenabled(true);
+    // The reply time-out keeps counting from the last frame sent: an accepted frame ends the
+    // wait through its handler (acknowledgement or status taken), while a rejected or foreign
+    // one leaves it alone, so a peer that keeps sending what cannot be taken never postpones
+    // the retry.
+    dispatchframe(rxframe.data());
+}
+
+void Tmainform::reportformat(int code) {
+    if (code != FrameOk) postlog(kMsgText, "Frame Format Error,type:" + checktexts[code]);
 }
 
 bool Tmainform::dispatchframe(const std::uint8_t* frame) {
@@ -106,7 +110,12 @@ void Tmainform::refreshformstatus() {
 }
 
 void Tmainform::tmr_outTimer() {
-    rxheld = 0;
+    if (rxheld != 0) {
+        // The rest of a held frame will not come now: it fails its checks as a frame whose
+        // missing bytes read as zeros, and is reported and dropped.
+        reportformat(checkframe(rxframe.data(), rxframe.size()));
+        rxheld = 0;
+    }
     if (retrycount >= 3) {
         retrycount = 0;
         packetno = 0;

@@ -47,6 +47,7 @@ bool Tmainform::onstatusframe(const std::uint8_t* frame) {
     if (framelength(frame) != kStatusFrame) return false;
     if (frame[6] != 0 || frame[7] != 0) return false;
     takestatus(frame + 8);
+    tmr_out.setenabled(false);
     tmr_update.setenabled(true);
     return true;
 }
@@ -64,7 +65,7 @@ int Tmainform::runengine() {
 }
 
 void Tmainform::simulatedata() {
-    fillsimulated(simseed_);
+    fillsimulated(simseed);
     if (takeresult(runengine())) refreshformdata();
 }
 

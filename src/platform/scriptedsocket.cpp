@@ -1,5 +1,7 @@
 #include "platform/scriptedsocket.h"
 
+#include <algorithm>
+
 namespace platform {
 
 void ScriptedSocket::setactive(bool a) {
@@ -21,12 +23,10 @@ void ScriptedSocket::setactive(bool a) {
 }
 
 int ScriptedSocket::receivebuf(std::uint8_t* buf, int n) {
-    int k = 0;
-    while (k < n && !rx_.empty()) {
-        buf[k++] = rx_.front();
-        rx_.pop_front();
-    }
-    return k;
+    const auto k = static_cast<std::ptrdiff_t>(std::min<std::size_t>(n > 0 ? n : 0, rx_.size()));
+    std::copy(rx_.begin(), rx_.begin() + k, buf);
+    rx_.erase(rx_.begin(), rx_.begin() + k);
+    return static_cast<int>(k);
 }
 
 int ScriptedSocket::sendbuf(const std::uint8_t* buf, int n) {

@@ -152,7 +152,8 @@ class Tmainform : public platform::Form {
     std::int32_t gainvalue = 2000;
     std::array<std::uint8_t, kRxFrameSize> rxframe{};
     std::array<std::uint8_t, kTxFrameSize> txframe{};
-    std::size_t rxheld = 0;  // bytes of a frame whose rest is still on its way
+    std::size_t rxheld = 0;     // bytes of a frame whose rest is still on its way
+    std::uint32_t simseed = 1;  // debug captures' generator state, from the clock at start-up
     std::string statustext() const { return statusbar_1.text(); }
 
   private:
@@ -161,13 +162,13 @@ class Tmainform : public platform::Form {
     void setmeasurebuttons(bool enabled);
     void linkfailed(const std::string& text);
     bool holdpartial(std::size_t n);
+    void reportformat(int code);
     void takestatus(const std::uint8_t* status);
 
     std::unique_ptr<TlogThread> logthread_;
     std::unique_ptr<tautosavethread> autosavethread_;
     std::unique_ptr<MeasureWindow> openwindow_;
     std::uint32_t windowserial_ = 0;  // counts the windows opened
-    std::uint32_t simseed_ = 1;
     bool nosignal_ = false;  // within a run of refused or unlocked captures
     // Deferred calls check this before they touch the window.
     std::shared_ptr<int> alive_ = std::make_shared<int>(0);

@@ -42,6 +42,7 @@ void Tmainform::loadconfig() {
 
 bool Tmainform::initsyspara() {
     std::memset(resultblock, 0, sizeof resultblock);
+    simseed = clockseed();
     rxframe.fill(0);
     try {
         logthread_ = std::make_unique<TlogThread>();

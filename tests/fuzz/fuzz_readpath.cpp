@@ -130,6 +130,7 @@ class Session {
         sock_ = backend_.sockets.back();
         main_->windowfactory = createmeasurewindow;
         main_->FormCreate(args);
+        main_->simseed = 1;  // debug captures alike in every run of an input
         connect();
     }
     ~Session() {
@@ -232,6 +233,12 @@ class Session {
         const bool waiting = main_->openwindow() && main_->formkind != 0 && sock_->active();
         if (waiting && !main_->tmr_update.enabled() && !main_->tmr_out.enabled())
             fail("acquisition stalled");
+        // Only a frame sent moves the reply time-out: whatever arrives leaves it where it was.
+        const bool sent = checked_ < sock_->sent.size();
+        const std::int64_t due = main_->tmr_out.enabled() ? backend_.clock.due(main_->tmr_out) : -1;
+        if (!sent && due != -1 && outdue_ != -1 && due != outdue_)
+            fail("reply time-out moved without a frame sent");
+        outdue_ = due;
         for (; checked_ < sock_->sent.size(); ++checked_) checksent(sock_->sent[checked_]);
     }
     // The client sends only well-formed requests (1, 2) and acknowledgements (0x8001, 0x8002).
@@ -254,7 +261,8 @@ class Session {
     std::unique_ptr<Tmainform> main_;
     platform::ScriptedSocket* sock_ = nullptr;
     std::deque<std::uint8_t> outbox_;
-    std::size_t checked_ = 0;  // sent frames already checked
+    std::size_t checked_ = 0;   // sent frames already checked
+    std::int64_t outdue_ = -1;  // when the reply time-out was due at the last check
 };
 
 // The shared buffers outlive a main window; clear them so every input starts alike.

@@ -1,6 +1,7 @@
 // Writes the starting inputs of the fuzz targets: read-path scripts built from the stand-in
-// exciter's frame encoders and signal, and the config.ini the program writes at its first start.
-// Usage: fuzz_seeds <readpath dir> <configini dir>
+// exciter's frame encoders and signal, frame-rule scripts, and the config.ini the program writes
+// at its first start.
+// Usage: fuzz_seeds <readpath dir> <configini dir> <frames dir>
 #include <array>
 #include <cstdio>
 #include <filesystem>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "frames.h"
+#include "fuzz/framescript.h"
 #include "fuzz/readscript.h"
 #include "platform/component.h"
 #include "platform/headless.h"
@@ -77,6 +79,50 @@ void readpathseeds(const fs::path& dir) {
          opened(5).raw(sim::build_status_frame(st)).deliver(5).deliver().bytes());
 }
 
+// Captures, status exchanges and the faults around them, for the frame-rules target.
+void frameseeds(const fs::path& dir) {
+    using namespace korvin::fuzz::frames;
+    auto opened = [](int kind) {
+        FrameScript s;
+        s.open(kind).advance(2100);
+        return s;
+    };
+    FrameScript full = opened(1);
+    for (int n = 1; n <= 32; ++n) full.packet(32, n).deliver();
+    save(dir, "capture", full.bytes());
+
+    // Split over reads, two frames in one read, a short packet, one of a single packet.
+    FrameScript split = opened(4);
+    split.packet(3, 1).deliver(3).deliver(500).deliver();
+    split.packet(3, 2, kShort).packet(3, 3).deliver().deliver();
+    split.advance(2000).packet(1, 1).deliver();
+    save(dir, "split-coalesced-short", split.bytes());
+
+    // Out of order, repeated, bad checksum and tail (used), then the time-out and a new capture.
+    FrameScript faults = opened(2);
+    faults.packet(4, 2).deliver().packet(4, 1, kBadSum).deliver().packet(4, 1).deliver();
+    faults.packet(4, 2, kBadTail).deliver().op(Framed).put16(7).put(0).put(0).put(0).deliver();
+    faults.advance(2000).advance(200).packet(4, 1).deliver();
+    save(dir, "rejected-then-retried", faults.bytes());
+
+    // A length past the bytes sent waits for the time-out; three in a row give up.
+    FrameScript held = opened(3);
+    held.packet(2, 1, kOddLength).put(1).deliver();
+    for (int k = 0; k < 4; ++k) held.advance(2100);
+    save(dir, "held-then-give-up", held.bytes());
+
+    FrameScript status = opened(5);
+    for (int k = 0; k < 3; ++k) status.status().deliver().advance(1000);
+    status.op(Status).put(1).put(0).put(0).put(1).put(2).put(3).deliver().advance(2100);
+    status.op(PeerClose).op(Connect).advance(1100).status().deliver(5).deliver();
+    save(dir, "status", status.bytes());
+
+    FrameScript failed = opened(1);
+    failed.op(Engine).put(1).packet(1, 1).deliver().advance(2100).op(Engine).put(0);
+    failed.packet(1, 1).deliver().op(Close);
+    save(dir, "engine-failure-close", failed.bytes());
+}
+
 // The file the program writes at its first start.
 void configseeds(const fs::path& dir) {
     platform::HeadlessBackend backend;
@@ -91,13 +137,13 @@ void configseeds(const fs::path& dir) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: %s <readpath dir> <configini dir>\n", argv[0]);
+    if (argc != 4) {
+        std::fprintf(stderr, "usage: %s <readpath dir> <configini dir> <frames dir>\n", argv[0]);
         return 2;
     }
-    fs::create_directories(argv[1]);
-    fs::create_directories(argv[2]);
+    for (int i = 1; i < 4; ++i) fs::create_directories(argv[i]);
     readpathseeds(argv[1]);
     configseeds(argv[2]);
+    frameseeds(argv[3]);
     return 0;
 }

@@ -191,6 +191,7 @@ TEST_F(Startup, DebugModeFeedsTheOpenWindowWithSyntheticCaptures) {
     start({"debug"});
     main->btmbtn_ste.click();
     main->simulatedata();
+    const std::vector<std::int32_t> first(sampleblock, sampleblock + resultlayout::kSampleCount);
     main->simulatedata();
     EXPECT_EQ(window->datas, 2);
     EXPECT_TRUE(window->statuses.empty());
@@ -203,6 +204,13 @@ TEST_F(Startup, DebugModeFeedsTheOpenWindowWithSyntheticCaptures) {
         ASSERT_GE(sampleblock[k], -7999);
         ASSERT_LE(sampleblock[k], 8000);
     }
+    // The next run draws other captures: the generator is seeded from the clock at start-up.
+    loglines();
+    start({"debug"});
+    main->btmbtn_ste.click();
+    main->simulatedata();
+    EXPECT_NE(std::vector<std::int32_t>(sampleblock, sampleblock + resultlayout::kSampleCount),
+              first);
 }
 
 }  // namespace

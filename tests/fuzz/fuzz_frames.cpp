@@ -1,0 +1,567 @@
+// Fuzz target: the frame and packet rules alone, fast. A headless main window (no worker threads,
+// a window that only counts what it is shown, an engine that only records its calls) takes
+// whatever the exciter sends, and a model of the rules predicts every outcome of every read:
+// what is held, which frames are acknowledged and with which bytes, the packet number, the
+// capture area, the status block, the engine calls and the reply time-out, which runs from the
+// last frame sent whatever arrives.
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/buffers.h"
+#include "engine/dllexport.h"
+#include "fuzz/framescript.h"
+#include "link/frames.h"
+#include "platform/headless.h"
+#include "services/globalunit.h"
+#include "shell/mainfram.h"
+
+namespace {
+
+using namespace korvin::fuzz::frames;
+using Bytes = std::vector<std::uint8_t>;
+
+constexpr int kMaxCommands = 400;
+constexpr std::int64_t kMaxVirtualMs = 12'000;  // room for four time-outs in a row
+constexpr std::size_t kMaxRaw = 2100;
+constexpr std::int64_t kReplyTimeout = 2000;
+
+void need(bool ok, const char* what) {
+    if (ok) return;
+    std::fprintf(stderr, "frame rules broken: %s\n", what);
+    std::abort();
+}
+
+// The engine double: counts its calls and returns what the input chose.
+struct EngineDouble {
+    int calls = 0;
+    std::int32_t result = 0;
+} engine;
+
+std::int32_t le16(const std::uint8_t* p) {
+    return static_cast<std::int16_t>(static_cast<std::uint16_t>(p[0] | (p[1] << 8)));
+}
+
+// The acknowledgement as the exciter expects it, built from the rules, not from buildack.
+Bytes expectedack(const std::uint8_t* f) {
+    Bytes a{f[0], 0x46, 10, 0, f[4], static_cast<std::uint8_t>((f[5] & 0x0F) | 0x80), f[6], f[7]};
+    unsigned sum = 0;
+    for (std::uint8_t b : a) sum += b;
+    a.push_back(static_cast<std::uint8_t>(sum));
+    a.push_back(0x96);
+    return a;
+}
+
+// Frame validation from its rules, for a buffer of `size` bytes.
+int expectedcheck(const std::uint8_t* f, std::size_t size) {
+    if (size < 4) return LengthError;
+    if (f[0] != 0x80) return IdError;
+    if (f[1] != 0x46) return HeaderError;
+    const std::size_t len = f[2] | (f[3] << 8);
+    if (len < 10 || len > size) return LengthError;
+    unsigned sum = 0;
+    for (std::size_t i = 0; i + 2 < len; ++i) sum += f[i];
+    if (f[len - 2] != static_cast<std::uint8_t>(sum)) return SumError;
+    return f[len - 1] == 0x96 ? FrameOk : TailError;
+}
+
+class Reader {
+  public:
+    Reader(const std::uint8_t* d, std::size_t n) : d_(d), n_(n) {}
+    bool more() const { return i_ < n_; }
+    std::uint8_t u8() { return i_ < n_ ? d_[i_++] : 0; }
+    std::size_t u16() { return u8() | (static_cast<std::size_t>(u8()) << 8); }
+    void take(Bytes& out, std::size_t len) {
+        len = std::min(len, n_ - i_);
+        out.insert(out.end(), d_ + i_, d_ + i_ + len);
+        i_ += len;
+    }
+
+  private:
+    const std::uint8_t* d_;
+    std::size_t n_;
+    std::size_t i_ = 0;
+};
+
+void seal(Bytes& f) {
+    unsigned sum = 0;
+    for (std::size_t i = 0; i + 2 < f.size(); ++i) sum += f[i];
+    f[f.size() - 2] = static_cast<std::uint8_t>(sum);
+    f[f.size() - 1] = kFrameTail;
+}
+
+Bytes makeframe(std::uint16_t fn, std::uint8_t count, std::uint8_t number, const Bytes& payload) {
+    Bytes f(10 + payload.size());
+    f[0] = kFrameId;
+    f[1] = kFrameHeader;
+    f[2] = static_cast<std::uint8_t>(f.size() & 0xFF);
+    f[3] = static_cast<std::uint8_t>(f.size() >> 8);
+    f[4] = static_cast<std::uint8_t>(fn & 0xFF);
+    f[5] = static_cast<std::uint8_t>(fn >> 8);
+    f[6] = count;
+    f[7] = number;
+    std::copy(payload.begin(), payload.end(), f.begin() + 8);
+    seal(f);
+    return f;
+}
+
+// 256 sets of noise-like packet data, made once.
+const std::uint8_t* packetdata(std::uint8_t seed) {
+    static const Bytes all = [] {
+        Bytes d(256 * 1024);
+        std::uint32_t s = 2463534242u;
+        for (auto& b : d) {
+            s ^= s << 13, s ^= s >> 17, s ^= s << 5;
+            b = static_cast<std::uint8_t>(s);
+        }
+        return d;
+    }();
+    return all.data() + seed * 1024;
+}
+
+Bytes makepacket(Reader& in) {
+    const std::uint8_t count = in.u8(), number = in.u8(), flags = in.u8();
+    const std::uint8_t* data = packetdata(in.u8());
+    Bytes payload;
+    payload.reserve(1028);
+    payload.assign(data, data + 1024);
+    in.take(payload, 4);
+    payload.resize(1028);
+    if (flags & kShort) payload.resize(1024);
+    Bytes f = makeframe(1, count, number, payload);
+    if (flags & kOddId) f[0] = in.u8();
+    if (flags & kHighBits) f[5] = static_cast<std::uint8_t>(f[5] | (in.u8() & 0xF0));
+    if (flags & kOddLength) {
+        const auto len = static_cast<std::uint16_t>(f.size() + static_cast<std::int8_t>(in.u8()));
+        f[2] = static_cast<std::uint8_t>(len & 0xFF);
+        f[3] = static_cast<std::uint8_t>(len >> 8);
+    }
+    if (flags & (kOddId | kHighBits | kOddLength)) seal(f);
+    if (flags & kBadSum) ++f[f.size() - 2];
+    if (flags & kBadTail) f[f.size() - 1] = 0x95;
+    return f;
+}
+
+// A window that counts what it is shown and, closing, tells the main window like a real one.
+class CountingWindow : public MeasureWindow {
+  public:
+    explicit CountingWindow(Tmainform& main) : form_("counting") {
+        form_.onclose = [&main](platform::CloseAction& a) {
+            a = platform::CloseAction::Free;
+            main.formclosed();
+        };
+    }
+    void showdata(const std::uint8_t* b) override { datas += b != nullptr; }
+    void showstatus(const std::uint8_t* s) override { statuses += s != nullptr; }
+    platform::Form& form() override { return form_; }
+    int datas = 0, statuses = 0;
+
+  private:
+    platform::Form form_;
+};
+
+// What the main window should hold, kept by the rules.
+struct Model {
+    std::deque<std::uint8_t> queue;  // arrived on the socket, not yet read
+    std::array<std::uint8_t, kRxFrameSize> image{};
+    std::size_t held = 0;
+    std::uint32_t packetno = 0;
+    std::array<std::uint8_t, kCaptureBytes> capture{};
+
+    // Takes one read's bytes into the image the way the read path does; returns the count.
+    std::size_t read() {
+        std::size_t at = 0, want = 0;
+        if (held == 0) {
+            image.fill(0);
+            want = std::min<std::size_t>(queue.size(), kMaxRead);
+        } else {
+            at = held;
+            const std::size_t target = held < 4 ? 4 : framelength(image.data());
+            want = std::min(target - held, queue.size());
+            held = 0;
+        }
+        for (std::size_t i = 0; i < want; ++i, queue.pop_front()) image[at + i] = queue.front();
+        return at + want;
+    }
+    // The start of a frame whose rest may still come: right ID and header, a length that fits.
+    bool partial(std::size_t n) const {
+        if (n == 0 || image[0] != 0x80 || (n >= 2 && image[1] != 0x46)) return false;
+        if (n < 4) return true;
+        const std::size_t len = framelength(image.data());
+        return len >= 10 && len <= static_cast<std::size_t>(kMaxRead) && n < len;
+    }
+};
+
+// The main window's state before a read, to compare with after it.
+struct Before {
+    std::size_t sent;
+    std::uint32_t statusmark, seccount;
+    std::array<std::uint8_t, 4> status;
+    bool update, out;
+    std::int64_t due;
+    int calls, datas, statuses;
+};
+
+// One main window for many inputs (building one costs more than running most inputs), brought
+// back to the same state before each.
+class Session {
+  public:
+    Session() {
+        main_ = std::make_unique<Tmainform>();
+        sock_ = backend_.sockets.back();
+        main_->edt_port.setvalue(5000);
+        main_->windowfactory = [this](int, Tmainform& m) {
+            auto w = std::make_unique<CountingWindow>(m);
+            window_ = w.get();
+            return w;
+        };
+        backend_.clock.onidle = [this, deferred = backend_.clock.onidle] {
+            deferred();
+            observe();
+        };
+    }
+
+    void run(Reader& in) {
+        reset();
+        for (int k = 0; k < kMaxCommands && in.more(); ++k) {
+            command(in);
+            observe();
+            check();
+        }
+    }
+
+  private:
+    // Connected, no window, nothing held or queued, the pace and its timers from zero.
+    void reset() {
+        if (main_->openwindow()) main_->openwindow()->form().close();
+        backend_.processevents();
+        window_ = nullptr;
+        connect();
+        std::uint8_t drain[kRxFrameSize];
+        while (sock_->receivebuf(drain, sizeof drain) > 0) {
+        }
+        Tmainform& m = *main_;
+        m.tickcount = m.seccount = m.capturemark = m.statusmark = m.packetno = 0;
+        m.retrycount = 0;
+        m.rxheld = 0;
+        m.rxframe.fill(0);
+        m.tmr_out.setenabled(false);
+        m.tmr_tick.restart();
+        m.tmr_update.restart();
+        sock_->sent.clear();
+        checked_ = seen_ = 0;
+        outbox_.clear();
+        model_ = Model{};
+        engine.calls = 0;
+        engine.result = 0;
+        start_ = backend_.clock.now();
+        lastsend_ = start_ - kReplyTimeout;
+        outdue_ = -1;
+    }
+
+    // After every timer event and command: when frames went out, and whether the reply time-out
+    // just fired (it clears the packet number and what was held; the fourth closes the window).
+    void observe() {
+        const std::int64_t now = backend_.clock.now();
+        if (sock_->sent.size() > seen_) {
+            seen_ = sock_->sent.size();
+            lastsend_ = now;
+        }
+        if (outdue_ == now && !main_->tmr_out.enabled()) {
+            model_.held = 0;
+            model_.packetno = 0;
+            if (retries_ >= 3) {
+                need(main_->formkind == 0 && !main_->openwindow(), "window open after giving up");
+                window_ = nullptr;
+            }
+        }
+        outdue_ = main_->tmr_out.enabled() ? backend_.clock.due(main_->tmr_out) : -1;
+        retries_ = main_->retrycount;
+    }
+
+  private:
+    void command(Reader& in) {
+        switch (static_cast<Op>(in.u8() % Op::OpCount)) {
+            case Op::Packet:
+                append(makepacket(in));
+                break;
+            case Op::Status: {
+                const std::uint8_t lo = in.u8(), hi = in.u8();
+                Bytes s;
+                in.take(s, 4);
+                s.resize(4);
+                append(makeframe(2, lo, hi, s));
+                break;
+            }
+            case Op::Framed: {
+                const auto fn = static_cast<std::uint16_t>(in.u16());
+                const std::uint8_t count = in.u8(), number = in.u8();
+                Bytes payload;
+                in.take(payload, in.u8());
+                append(makeframe(fn, count, number, payload));
+                break;
+            }
+            case Op::Raw: {
+                Bytes raw;
+                in.take(raw, std::min(in.u16(), kMaxRaw));
+                append(raw);
+                break;
+            }
+            case Op::Deliver:
+                deliver(in.u16());
+                break;
+            case Op::Advance:
+                advance(in.u8());
+                break;
+            case Op::Open:
+                main_->measurebuttons()[in.u8() % 5]->click();
+                break;
+            case Op::Close:
+                if (main_->openwindow()) closewindow();
+                break;
+            case Op::Engine:
+                engine.result = in.u8() & 1;
+                break;
+            case Op::PeerClose:
+                sock_->peerclose();
+                model_.queue.clear();
+                break;
+            case Op::Connect:
+                connect();
+                break;
+            case Op::OpCount:
+                break;
+        }
+    }
+
+    void connect() {
+        if (sock_->active()) return;
+        main_->btn_connect.click();
+        sock_->acceptconnect();
+        if (sock_->active()) model_.held = 0;
+    }
+    void closewindow() {
+        main_->openwindow()->form().close();
+        backend_.processevents();
+        model_.packetno = 0;
+        model_.held = 0;
+        window_ = nullptr;
+    }
+    void append(const Bytes& b) { outbox_.insert(outbox_.end(), b.begin(), b.end()); }
+
+    void advance(int units) {
+        const std::int64_t ms =
+            std::min<std::int64_t>(units * 10, start_ + kMaxVirtualMs - backend_.clock.now());
+        if (ms > 0) backend_.clock.advance(ms);
+    }
+
+    Before snapshot() const {
+        Before b{};
+        b.sent = sock_->sent.size();
+        b.statusmark = main_->statusmark;
+        b.seccount = main_->seccount;
+        std::memcpy(b.status.data(), statusblock, 4);
+        b.update = main_->tmr_update.enabled();
+        b.out = main_->tmr_out.enabled();
+        b.due = b.out ? backend_.clock.due(main_->tmr_out) : -1;
+        b.calls = engine.calls;
+        b.datas = window_ ? window_->datas : 0;
+        b.statuses = window_ ? window_->statuses : 0;
+        return b;
+    }
+
+    // Bytes reach the window only over an open connection; a closed one loses them.
+    void deliver(std::size_t n) {
+        if (!sock_->active()) {
+            outbox_.clear();
+            return;
+        }
+        Bytes piece;
+        if (!outbox_.empty()) {
+            if (n == 0 || n > outbox_.size()) n = outbox_.size();
+            piece.assign(outbox_.begin(), outbox_.begin() + static_cast<std::ptrdiff_t>(n));
+            outbox_.erase(outbox_.begin(), outbox_.begin() + static_cast<std::ptrdiff_t>(n));
+        }
+        checkexact(piece);
+        model_.queue.insert(model_.queue.end(), piece.begin(), piece.end());
+        const Before b = snapshot();
+        sock_->deliver(piece);
+        predict(b);
+    }
+
+    // Validation of the bytes as they came, in a block of exactly their size: nothing outside
+    // it is read (the sanitizer watches), and the code is the rules' code.
+    static void checkexact(const Bytes& piece) {
+        const std::size_t n = piece.size();
+        auto exact = std::make_unique<std::uint8_t[]>(n ? n : 1);
+        std::copy(piece.begin(), piece.end(), exact.get());
+        need(checkframe(exact.get(), n) == expectedcheck(exact.get(), n), "validation code");
+    }
+
+    void predict(const Before& b) {
+        const bool expecting = b.out;
+        const std::size_t n = model_.read();
+        need(std::equal(model_.image.begin(), model_.image.end(), main_->rxframe.begin()),
+             "receive buffer differs from the bytes read");
+        if (expecting && model_.partial(n)) {
+            model_.held = n;
+            unchanged(b);
+            return;
+        }
+        if (!expecting) return unchanged(b);
+        need(main_->retrycount == 0, "a reply did not reset the retry count");
+        need(checkframe(main_->rxframe.data(), kRxFrameSize) ==
+                 expectedcheck(model_.image.data(), kRxFrameSize),
+             "validation code of the receive buffer");
+        const std::uint8_t* f = model_.image.data();
+        const int fn = functioncode(f);
+        const std::size_t len = framelength(f);
+        if (fn == 1 && (len == 1034 || len == 1038) && f[6] <= 32 && f[7] <= f[6] &&
+            f[7] == model_.packetno + 1)
+            return acceptedpacket(b, f, len);
+        if (fn == 2 && len == 14 && f[6] == 0 && f[7] == 0) return acceptedstatus(b, f);
+        unchanged(b);
+    }
+
+    void acceptedpacket(const Before& b, const std::uint8_t* f, std::size_t len) {
+        const std::uint32_t count = f[6], number = f[7];
+        need(sock_->sent.size() == b.sent + 1, "accepted packet not acknowledged once");
+        need(sock_->sent.back() == expectedack(f), "acknowledgement bytes");
+        need(backend_.clock.due(main_->tmr_out) == backend_.clock.now() + kReplyTimeout,
+             "acknowledgement did not restart the reply time-out");
+        model_.packetno = number == count ? 0 : number;
+        std::memcpy(model_.capture.data() + (number - 1) * 1024, f + 8, 1024);
+        need(std::memcmp(capturearea + (number - 1) * 1024, f + 8, 1024) == 0,
+             "packet data not in its place");
+        if (len == 1038 && b.statusmark != b.seccount) {
+            need(std::memcmp(statusblock, f + 1032, 4) == 0, "status block not taken");
+            need(main_->statusmark == b.seccount, "status mark");
+            need(!window_ || window_->statuses == b.statuses + 1, "status not shown");
+        } else {
+            need(std::memcmp(statusblock, b.status.data(), 4) == 0, "status block taken twice");
+        }
+        if (number != count) {
+            need(engine.calls == b.calls, "engine ran before the last packet");
+            return;
+        }
+        need(engine.calls == b.calls + 1, "engine not run once after the last packet");
+        needsamples();
+        const bool shown = window_ && window_->datas == b.datas + 1;
+        need(engine.result == 0 ? main_->tmr_update.enabled() && (!window_ || shown)
+                                : main_->tmr_update.enabled() == b.update && !shown,
+             "result handling after the engine");
+    }
+
+    // The engine was given the whole capture area as the model assembled it.
+    void needsamples() const {
+        for (std::size_t half = 0; half < 2; ++half) {
+            const std::uint8_t* raw = model_.capture.data() + half * kHalfBytes;
+            const std::int32_t* i = sampleblock + half * 2 * kHalfWords;
+            for (std::size_t k = 0; k < kHalfWords; ++k) {
+                need(i[k] == le16(raw + 4 * k) && i[kHalfWords + k] == le16(raw + 4 * k + 2),
+                     "sample block is not the capture");
+            }
+        }
+    }
+
+    void acceptedstatus(const Before& b, const std::uint8_t* f) {
+        need(sock_->sent.size() == b.sent, "status frame answered");
+        need(std::memcmp(statusblock, f + 8, 4) == 0, "status frame not taken");
+        need(!window_ || window_->statuses == b.statuses + 1, "status not shown");
+        need(main_->tmr_update.enabled() && !main_->tmr_out.enabled(),
+             "a status reply did not end the wait");
+    }
+
+    // A dropped, held or rejected frame changes nothing, the reply time-out least of all.
+    void unchanged(const Before& b) {
+        need(sock_->sent.size() == b.sent, "rejected frame answered");
+        need(std::memcmp(statusblock, b.status.data(), 4) == 0, "rejected frame's status taken");
+        need(engine.calls == b.calls, "rejected frame measured");
+        need(main_->tmr_update.enabled() == b.update, "rejected frame moved the pacing");
+        need(main_->tmr_out.enabled() == b.out, "rejected frame started or stopped the time-out");
+        need(!b.out || backend_.clock.due(main_->tmr_out) == b.due,
+             "rejected frame postponed the reply time-out");
+    }
+
+    // What must hold after any event.
+    void check() {
+        need(main_->packetno == model_.packetno, "packet number");
+        need(main_->packetno < 32, "packet number past a capture");
+        need(main_->rxheld == model_.held, "held bytes");
+        need(sock_->receivelength() == static_cast<int>(model_.queue.size()), "socket queue");
+        const bool waiting = main_->formkind != 0 && sock_->active();
+        need(!waiting || main_->tmr_update.enabled() || main_->tmr_out.enabled(),
+             "acquisition stalled");
+        for (; checked_ < sock_->sent.size(); ++checked_) checksent(sock_->sent[checked_]);
+        need(!main_->tmr_out.enabled() ||
+                 backend_.clock.due(main_->tmr_out) == lastsend_ + kReplyTimeout,
+             "reply time-out not counted from the last frame sent");
+    }
+
+    // Requests are exact; an acknowledgement is checked where it is sent.
+    static void checksent(const Bytes& f) {
+        need(f.size() == kTxFrameSize, "frame of wrong size sent");
+        const int fn = frameword(f.data(), 4);
+        if (fn == 1 || fn == 2) {
+            const Bytes want{0x80,
+                             0x46,
+                             10,
+                             0,
+                             static_cast<std::uint8_t>(fn),
+                             0,
+                             0,
+                             0,
+                             static_cast<std::uint8_t>(0xD0 + fn),
+                             0x96};
+            need(f == want, "request bytes");
+        } else {
+            need(fn == 0x8001, "unknown function sent");
+        }
+    }
+
+    platform::HeadlessBackend backend_;  // first: it outlives everything below
+    std::unique_ptr<Tmainform> main_;
+    platform::ScriptedSocket* sock_ = nullptr;
+    CountingWindow* window_ = nullptr;
+    std::deque<std::uint8_t> outbox_;
+    Model model_;
+    std::size_t checked_ = 0, seen_ = 0;  // sent frames checked, and timed
+    std::int64_t start_ = 0, lastsend_ = 0, outdue_ = -1;
+    std::int32_t retries_ = 0;
+};
+
+}  // namespace
+
+// The engine of this target: it checks its arguments and measures nothing.
+extern "C" std::int32_t monitormain(const std::int32_t* samples, std::uint8_t* results, double gain,
+                                    std::int32_t, std::int32_t) {
+    ++engine.calls;
+    need(samples == sampleblock && results == resultblock && gain == 2000.0, "engine arguments");
+    return engine.result;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    // The shared buffers outlive a main window; clear them so every input starts alike.
+    std::memset(capturearea, 0, sizeof capturearea);
+    std::memset(statusblock, 0, sizeof statusblock);
+    runmode = RunNormal;
+    autosavecfg.enabled = false;
+    // The desktop double keeps every message box: a fresh session now and then bounds it. The
+    // last one is never destroyed: at exit the toolkit's own statics may already be gone.
+    static Session* session = nullptr;
+    static int runs = 0;
+    if (!session || ++runs % 4096 == 0) {
+        delete session;
+        session = new Session;
+    }
+    Reader in(data, size);
+    session->run(in);
+    return 0;
+}
