@@ -23,31 +23,20 @@ namespace korvin::test {
 
 class KorvinProcess {
   public:
-<<<<<<< HEAD
-    // `env` ("NAME=value") is added to the test's own environment, replacing a name it has.
+    // `env` ("NAME=value") is added to the test's own environment, replacing a name it has;
+    // `engine`: the libmonitor.so to place beside the program, the build's own by default.
     explicit KorvinProcess(const std::filesystem::path& folder,
                            const std::vector<std::string>& args = {},
-                           const std::vector<std::string>& env = {})
-=======
-    // `engine`: the libmonitor.so to place beside the program; the build's own by default.
-    explicit KorvinProcess(const std::filesystem::path& folder,
-                           const std::vector<std::string>& args = {},
+                           const std::vector<std::string>& env = {},
                            const std::filesystem::path& engine =
                                std::filesystem::path(KORVIN_BUILD_DIR) / "libmonitor.so")
->>>>>>> wt-windows
         : folder_(folder) {
         ::signal(SIGPIPE, SIG_IGN);  // a program that died must fail the test, not end it
         namespace fs = std::filesystem;
         fs::create_directories(folder);
         fs::copy_file(KORVIN_BIN, folder / "korvin", fs::copy_options::overwrite_existing);
-<<<<<<< HEAD
-        fs::copy_file(fs::path(KORVIN_BUILD_DIR) / "libmonitor.so", folder / "libmonitor.so",
-                      fs::copy_options::overwrite_existing);
-        spawn(args, env);
-=======
         fs::copy_file(engine, folder / "libmonitor.so", fs::copy_options::overwrite_existing);
-        spawn(args);
->>>>>>> wt-windows
+        spawn(args, env);
     }
     ~KorvinProcess() {
         if (pid_ > 0) {

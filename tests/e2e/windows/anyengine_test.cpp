@@ -26,7 +26,7 @@ TEST(AnyEngine, AnEngineExportingOnlyMonitormainStartsAndMeasures) {
     fs::remove_all(folder);
     {
         // Debug mode: the window's own timer feeds the engine synthetic captures.
-        KorvinProcess app(folder, {"debug"}, ONEEXPORT_ENGINE);
+        KorvinProcess app(folder, {"debug"}, {}, ONEEXPORT_ENGINE);
         ASSERT_TRUE(app.waitfor("status mainform", "ok Initialized successfully!", 20000))
             << "exit " << app.waitexit(1000).value_or(-1);
         ASSERT_TRUE(app.send("click mainform btmbtn_amp"));
