@@ -169,7 +169,7 @@ class Tmainform : public platform::Form {
     std::unique_ptr<tautosavethread> autosavethread_;
     std::unique_ptr<MeasureWindow> openwindow_;
     std::uint32_t windowserial_ = 0;  // counts the windows opened
-    bool nosignal_ = false;  // within a run of refused or unlocked captures
+    bool nosignal_ = false;           // within a run of refused or unlocked captures
     // Deferred calls check this before they touch the window.
     std::shared_ptr<int> alive_ = std::make_shared<int>(0);
 };
