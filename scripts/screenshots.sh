@@ -9,7 +9,7 @@ mkdir -p "$out"
 work=$(mktemp -d)
 trap 'kill $(jobs -p) 2>/dev/null; rm -rf "$work"' EXIT
 
-"$build/exciter-sim" --port 0 --max-seconds 600 --snr 32 --tilt 0.3 --gd-ripple 20 --nonlinear 0.02 >"$work/sim.txt" &
+"$build/exciter-sim" --port 0 --max-seconds 600 --snr 32 --tilt 0.3 --gd-ripple 20 --nonlinear 0.005 >"$work/sim.txt" &
 for _ in $(seq 50); do grep -q '^listening' "$work/sim.txt" && break; sleep 0.1; done
 port=$(sed -n 's/^listening .*:\([0-9]*\)$/\1/p' "$work/sim.txt")
 
@@ -29,7 +29,9 @@ import -window root "$work/full.png"
 convert "$work/full.png" -trim "$out/window-main.png"
 for w in ste:TForm_ste eye:TForm_eye amp:TForm_amp spe:TForm_spec snr:TForm_snr; do
     button=${w%%:*} form=${w#*:}
-    say "click mainform btmbtn_$button" 8
+    # The IMD and SNR window is shown with a few minutes of history (SNR_SECONDS).
+    wait=8; [ "$button" = snr ] && wait=${SNR_SECONDS:-180}
+    say "click mainform btmbtn_$button" "$wait"
     import -window root "$work/full.png"
     convert "$work/full.png" -trim "$out/window-$button.png"
     say "close $form" 1
