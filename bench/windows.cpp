@@ -25,6 +25,8 @@
 namespace {
 
 // One capture of the stand-in exciter's signal through the engine, as the windows get it.
+std::vector<std::uint8_t> resultblock(resultlayout::kBlockSize);
+
 void makeresult() {
     vsb::Impairments imp;
     imp.snr_db = 30;
@@ -34,15 +36,8 @@ void makeresult() {
     std::vector<std::uint8_t> words(4 * vsb::kCaptureSamples);
     generator.capture(words.data(), vsb::kCaptureSamples);
     std::vector<std::int32_t> samples(resultlayout::kSampleCount);
-    constexpr std::size_t half = vsb::kCaptureSamples / 2;
-    for (std::size_t k = 0; k < vsb::kCaptureSamples; ++k) {
-        const auto i = static_cast<std::int16_t>(words[4 * k] | (words[4 * k + 1] << 8));
-        const auto q = static_cast<std::int16_t>(words[4 * k + 2] | (words[4 * k + 3] << 8));
-        const std::size_t base = k < half ? k : k + half;
-        samples[base] = i;
-        samples[base + half] = q;
-    }
-    monitormain(samples.data(), resultblock, 2000.0, 0, 0);
+    splitsamples(words.data(), samples.data());
+    monitormain(samples.data(), resultblock.data(), 2000.0, 0, 0);
 }
 
 struct Session {
@@ -82,7 +77,7 @@ void BM_showdata(benchmark::State& state) {
     w->form().show();
     s.paint(w->form());
     for (auto _ : state) {
-        w->showdata(resultblock);
+        w->showdata(resultblock.data());
         s.paint(w->form());
     }
     w->form().close();
@@ -120,7 +115,7 @@ void BM_jpegexport(benchmark::State& state) {
     auto w = createmeasurewindow(1, *s.main);
     auto& ste = static_cast<TForm_ste&>(*w);
     w->form().show();
-    w->showdata(resultblock);
+    w->showdata(resultblock.data());
     s.paint(w->form());
     const std::string file = "/tmp/korvin-bench-" + std::to_string(::getpid()) + ".jpg";
     std::string error;

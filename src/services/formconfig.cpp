@@ -9,7 +9,6 @@
 #include "platform/desktop.h"
 #include "platform/inifile.h"
 #include "services/globalunit.h"
-#include "shell/mainfram.h"
 
 namespace {
 
@@ -157,11 +156,4 @@ void Tform_config::btn_cancelClick() {
 
 void Tform_config::FormClose(platform::CloseAction& action) {
     action = platform::CloseAction::Free;
-}
-
-void openconfigdialog(Tmainform& main) {
-    auto dlg = std::make_unique<Tform_config>(
-        [&main](unsigned msg) { main.postautosave(msg, nullptr, 0); });
-    dlg->seticon(&main.il1, 7);
-    platform::Form::showmodalowned(std::move(dlg));
 }

@@ -9,8 +9,6 @@
 #include "platform/filereplace.h"
 #include "platform/form.h"
 
-class Tmainform;
-
 class Tform_config : public platform::Form {
   public:
     // Sends a message without data to the auto-save thread (the main window's postautosave).
@@ -51,6 +49,3 @@ class Tform_config : public platform::Form {
     AutoSavePoster postautosave_;
     platform::FileCalls* calls_;
 };
-
-// Opens a fresh configuration dialog modally over the main window; it is destroyed once closed.
-void openconfigdialog(Tmainform& main);

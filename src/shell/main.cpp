@@ -16,7 +16,7 @@
 #include "platform/driver.h"
 #include "platform/qt/qtbackend.h"
 #include "platform/qt/qtdesktop.h"
-#include "services/formconfig.h"
+#include "shell/configdialog.h"
 #include "shell/formabout.h"
 #include "shell/mainfram.h"
 #include "windows/windowfactory.h"

@@ -51,8 +51,8 @@ void drawbounds(platform::Chart& c, platform::Series& high, platform::Series& lo
 
 }  // namespace
 
-TForm_amp::TForm_amp(Tmainform& main)
-    : MeasureFrame("TForm_amp", "Amplitude Flatness and Group Delay", main,
+TForm_amp::TForm_amp(windows::WindowHost& host)
+    : MeasureFrame("TForm_amp", "Amplitude Flatness and Group Delay", host,
                    {"0.1dB", "0.1dB", "0.1dB"}) {
     setupcharts();
     layoutfigures();

@@ -45,8 +45,8 @@ bool masktest(const std::uint8_t* block) {
 
 }  // namespace windows
 
-TForm_spec::TForm_spec(Tmainform& main)
-    : MeasureFrame("TForm_spec", "Spectrum", main, {"20", "0.1dB", "0.1dB"}) {
+TForm_spec::TForm_spec(windows::WindowHost& host)
+    : MeasureFrame("TForm_spec", "Spectrum", host, {"20", "0.1dB", "0.1dB"}) {
     cht_spect.setbounds(234, 84, 750, 500);
     cht_spect.title = "Spectrum";
     cht_spect.legend = true;

@@ -14,7 +14,7 @@ bool masktest(const std::uint8_t* resultblock);
 
 class TForm_spec : public windows::MeasureFrame {
   public:
-    explicit TForm_spec(Tmainform& main);
+    explicit TForm_spec(windows::WindowHost& host);
 
     void showdata(const std::uint8_t* resultblock) override;
     void showmask(const std::uint8_t* resultblock);

@@ -21,6 +21,7 @@
 #include "platform/headless.h"
 #include "services/autosavethread.h"
 #include "services/globalunit.h"
+#include "shell/configdialog.h"
 #include "shell/mainfram.h"
 #include "unit/services/servicetestutil.h"
 

@@ -43,7 +43,7 @@ TEST_F(Spectrum, MaskIsDrawnAtCreationAndTheCurveSpansExactlyPlusMinus538) {
 
     for (std::size_t i = 0; i < resultlayout::kSpectrumPoints; ++i) setspectrum(i, -100);
     setspectrum(7, NAN);
-    statusblock[1] = 41;
+    buffers().statusblock[1] = 41;
     const int before = w.cht_spect.repaints();
     w.showdata(block.data());
     EXPECT_EQ(w.cht_spect.repaints(), before + 1);
