@@ -73,7 +73,7 @@ Session& session() {
 
 void BM_showdata(benchmark::State& state) {
     Session& s = session();
-    auto w = createmeasurewindow(static_cast<int>(state.range(0)), *s.main);
+    auto w = createmeasurewindow(static_cast<exciter::WindowKind>(state.range(0)), *s.main);
     w->form().show();
     s.paint(w->form());
     for (auto _ : state) {
@@ -92,7 +92,7 @@ BENCHMARK(BM_showdata)
 
 void BM_snrshowstatus_fullring(benchmark::State& state) {
     Session& s = session();
-    auto w = createmeasurewindow(5, *s.main);
+    auto w = createmeasurewindow(exciter::WindowKind::ImdSnr, *s.main);
     w->form().show();
     std::uint8_t status[4] = {0, 70, 104, 103};
     for (int i = 0; i < 600; ++i) w->showstatus(status);
@@ -112,7 +112,7 @@ BENCHMARK(BM_snrshowstatus_fullring)
 
 void BM_jpegexport(benchmark::State& state) {
     Session& s = session();
-    auto w = createmeasurewindow(1, *s.main);
+    auto w = createmeasurewindow(exciter::WindowKind::Constellation, *s.main);
     auto& ste = static_cast<TForm_ste&>(*w);
     w->form().show();
     w->showdata(resultblock.data());
