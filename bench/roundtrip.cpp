@@ -5,10 +5,10 @@
 #include <QEventLoop>
 #include <QTimer>
 
-#include "support/simprocess.h"
 #include "platform/form.h"
 #include "platform/qt/qtbackend.h"
 #include "shell/mainfram.h"
+#include "support/simprocess.h"
 
 namespace {
 
