@@ -5,6 +5,7 @@
 #include <QMetaObject>
 #include <clocale>
 
+#include "platform/qt/chartjpeg.h"
 #include "platform/qt/qtformview.h"
 #include "platform/qt/qtsocket.h"
 
