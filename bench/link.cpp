@@ -7,7 +7,7 @@
 
 #include "link/exciterlink.h"
 #include "link/frames.h"
-#include "platform/headless.h"
+#include "platform/testkit/headless.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <string>
 
 #include "platform/component.h"
-#include "platform/headless.h"
+#include "platform/testkit/headless.h"
 #include "services/formconfig.h"
 #include "services/globalunit.h"
 #include "services/loadconfig.h"

@@ -19,7 +19,7 @@
 #include "engine/dllexport.h"
 #include "fuzz/framescript.h"
 #include "link/frames.h"
-#include "platform/headless.h"
+#include "platform/testkit/headless.h"
 #include "services/globalunit.h"
 #include "shell/mainfram.h"
 

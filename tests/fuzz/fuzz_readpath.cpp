@@ -17,7 +17,7 @@
 #include "engine/buffers.h"
 #include "fuzz/readscript.h"
 #include "link/frames.h"
-#include "platform/headless.h"
+#include "platform/testkit/headless.h"
 #include "shell/mainfram.h"
 #include "vsbsignal.h"
 #include "windows/windowfactory.h"

@@ -13,7 +13,7 @@
 #include "fuzz/framescript.h"
 #include "fuzz/readscript.h"
 #include "platform/component.h"
-#include "platform/headless.h"
+#include "platform/testkit/headless.h"
 #include "services/loadconfig.h"
 #include "vsbsignal.h"
 

@@ -15,7 +15,7 @@
 
 #include "link/frames.h"
 #include "platform/form.h"
-#include "platform/headless.h"
+#include "platform/testkit/headless.h"
 #include "shell/mainfram.h"
 
 namespace korvin::test {

@@ -18,7 +18,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/headless.h"
+#include "platform/testkit/headless.h"
 #include "services/autosavethread.h"
 #include "services/globalunit.h"
 #include "shell/configdialog.h"

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/headless.h"
+#include "platform/testkit/headless.h"
 #include "services/globalunit.h"
 #include "unit/services/servicetestutil.h"
 

@@ -5,7 +5,7 @@
 #include <random>
 
 #include "platform/component.h"
-#include "platform/headless.h"
+#include "platform/testkit/headless.h"
 #include "services/globalunit.h"
 #include "unit/services/servicetestutil.h"
 
