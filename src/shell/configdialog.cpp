@@ -7,7 +7,7 @@
 
 void openconfigdialog(Tmainform& main) {
     auto dlg = std::make_unique<Tform_config>(
-        [&main](unsigned msg) { main.postautosave(msg, nullptr, 0); });
+        main.settings(), [&main](bool reopen) { main.autosavefolderchanged(reopen); });
     dlg->seticon(&main.il1, 7);
     platform::Form::showmodalowned(std::move(dlg));
 }

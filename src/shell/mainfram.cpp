@@ -6,6 +6,7 @@
 #include "services/autosavethread.h"
 #include "services/globalunit.h"
 #include "services/logthread.h"
+#include "services/settings.h"
 
 namespace {
 
@@ -174,4 +175,9 @@ void Tmainform::postlog(unsigned msg, const std::string& text, const std::uint8_
 
 void Tmainform::postautosave(unsigned msg, const std::uint8_t* data, std::size_t count) {
     ::postautosave(autosavethread_.get(), msg, data, count);
+}
+
+void Tmainform::autosavefolderchanged(bool reopen) {
+    if (autosavethread_) autosavethread_->setfolder(settings_.autosavecfg.path);
+    if (reopen) postautosave(kMsgReopen, nullptr, 0);
 }

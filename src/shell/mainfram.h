@@ -18,6 +18,7 @@
 #include "platform/form.h"
 #include "platform/timer.h"
 #include "platform/workerthread.h"
+#include "services/settings.h"
 #include "windows/measurewindow.h"
 #include "windows/windowhost.h"
 
@@ -93,6 +94,12 @@ class Tmainform : public platform::Form, public windows::WindowHost, private exc
     void postlog(unsigned msg, const std::string& text, const std::uint8_t* data = nullptr,
                  std::size_t count = 0);
     void postautosave(unsigned msg, const std::uint8_t* data, std::size_t count);
+    // Hands the auto-save folder in settings() to the thread; `reopen` has it move its open
+    // file there with the next line.
+    void autosavefolderchanged(bool reopen);
+
+    // The settings of the run, read by loadconfig() and changed by the configuration dialog.
+    Settings& settings() { return settings_; }
 
     MeasureWindow* openwindow() const { return openwindow_.get(); }
     platform::ClientSocket& socket() { return link_.socket(); }
@@ -136,6 +143,7 @@ class Tmainform : public platform::Form, public windows::WindowHost, private exc
     platform::MenuItem mniAbout1{"mniAbout1", "About...(&A)"};
 
   private:
+    Settings settings_;
     exciter::Link link_{*this};
 
   public:

@@ -36,8 +36,8 @@ void Tmainform::formclosed() {
 
 // The settings the link works by, from those held in memory.
 void Tmainform::applysettings() {
-    link_.settings.logtraffic = savecomm;
-    link_.settings.autosave = autosavecfg.enabled;
+    link_.settings.logtraffic = settings_.savecomm;
+    link_.settings.autosave = settings_.autosavecfg.enabled;
     link_.settings.dumpcaptures = runmode == RunSuper;
 }
 

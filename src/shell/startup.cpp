@@ -36,8 +36,9 @@ void Tmainform::getstartpara(const std::vector<std::string>& args) {
 }
 
 void Tmainform::loadconfig() {
-    ::loadconfig(platform::desktop().exefolder(), ipedt_dest);
+    ::loadconfig(platform::desktop().exefolder(), ipedt_dest, settings_);
     applysettings();
+    autosavefolderchanged(false);
 }
 
 bool Tmainform::initsyspara() {
@@ -46,6 +47,7 @@ bool Tmainform::initsyspara() {
         logthread_ = std::make_unique<TlogThread>();
         logthread_->start(threadstarter);
         autosavethread_ = std::make_unique<tautosavethread>();
+        autosavethread_->setfolder(settings_.autosavecfg.path);
         autosavethread_->start(threadstarter);
     } catch (const std::system_error&) {
         const std::string text = "System startup Error,Please check!";

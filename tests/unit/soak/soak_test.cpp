@@ -110,12 +110,9 @@ class Soak : public MainFormTest {
         // Every frame sent and received goes to the log too, every status to the history.
         main->link().settings.logtraffic = true;
         main->link().settings.autosave = true;
-        setautosavepath(folder().string() + "/");
+        main->settings().autosavecfg.path = folder().string() + "/";
+        main->autosavefolderchanged(false);
         connect();
-    }
-    void TearDown() override {
-        setautosavepath("");
-        MainFormTest::TearDown();
     }
 
     // Runs the client until `until`, switching windows at every slot boundary (`until` included).
