@@ -4,7 +4,7 @@
 #include <cstdint>
 
 namespace platform {
-class ImageList;
+struct ImageList;
 }
 
 namespace windows {
