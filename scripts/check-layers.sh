@@ -9,7 +9,7 @@ cd "$(dirname "$0")/.."
 
 allowed() {
     case "$1" in
-        platform | platform/qt | platform/testkit) echo "platform" ;;
+        platform | platform/qt | platform/qt/core | platform/testkit) echo "platform" ;;
         engine) echo "engine" ;;
         link) echo "link engine platform" ;;
         services) echo "services platform" ;;
@@ -27,6 +27,7 @@ while IFS= read -r file; do
         target=$(dirname "$inc")
         case "$target" in
             platform/qt) [ "$folder" = platform/qt ] || [ "$file" = src/shell/main.cpp ] && continue ;;
+            platform/qt/core) case "$folder" in platform/qt | platform/qt/core | daemon) continue ;; esac ;;
             platform/testkit) [ "$folder" = platform/testkit ] && continue ;;
             *) for o in $ok; do [ "$target" = "$o" ] && continue 2; done ;;
         esac

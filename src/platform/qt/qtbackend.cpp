@@ -7,7 +7,7 @@
 
 #include "platform/qt/chartjpeg.h"
 #include "platform/qt/qtformview.h"
-#include "platform/qt/qtsocket.h"
+#include "platform/qt/core/qtsocket.h"
 
 namespace platform::qt {
 
