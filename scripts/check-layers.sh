@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Fails on an include that runs against the layers of src/:
 #   platform  <-  engine, link, services  <-  windows  <-  shell
+#                                         <-  daemon (beside windows and shell)
 # Each folder may include its own headers and those of the folders below it; the Qt backend
 # (platform/qt) and the test kit (platform/testkit) only platform's. Nothing under src/
 # includes the test kit, and no toolkit-free file includes the Qt backend.
@@ -15,6 +16,7 @@ allowed() {
         services) echo "services platform" ;;
         windows) echo "windows link services engine platform" ;;
         shell) echo "shell windows link services engine platform" ;;
+        daemon) echo "daemon link services engine platform" ;;
         engine/monitor) echo "engine" ;;
     esac
 }

@@ -89,7 +89,9 @@ void Link::read() {
 }
 
 void Link::reportformat(int code) {
-    if (code != FrameOk) owner_.log(LogKind::Text, "Frame Format Error,type:" + checktexts[code]);
+    if (code == FrameOk) return;
+    owner_.frameerror(code);
+    owner_.log(LogKind::Text, "Frame Format Error,type:" + checktexts[code]);
 }
 
 bool Link::dispatchframe(const std::uint8_t* frame) {
@@ -110,6 +112,7 @@ void Link::timeout() {
         reportformat(checkframe(rxframe_.data(), rxframe_.size()));
         state_.rxheld = 0;
     }
+    owner_.timedout(state_.retrycount >= 3);
     if (state_.retrycount >= 3) {
         state_.retrycount = 0;
         state_.packetno = 0;

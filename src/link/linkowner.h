@@ -67,6 +67,12 @@ class LinkOwner {
     virtual void autosave(const std::uint8_t* statusblock) = 0;
     // The gain handed to the engine with each capture.
     virtual std::int32_t gain() = 0;
+
+    // Counted events, for an owner that keeps figures (the log already has their texts): a
+    // frame that failed its checks (a FrameCheck code), and a reply time-out (`gaveup` when it
+    // was the one that closes the window).
+    virtual void frameerror(int /*code*/) {}
+    virtual void timedout(bool /*gaveup*/) {}
 };
 
 }  // namespace exciter

@@ -1,0 +1,137 @@
+#include "daemon/metrics.h"
+
+#include <cmath>
+#include <cstdio>
+#include <functional>
+
+namespace watch {
+
+namespace {
+
+// Go float syntax: NaN, +Inf, -Inf, otherwise the shortest exact decimal.
+std::string number(double v) {
+    if (std::isnan(v)) return "NaN";
+    if (std::isinf(v)) return v > 0 ? "+Inf" : "-Inf";
+    char b[32];
+    std::snprintf(b, sizeof b, "%.17g", v);
+    return b;
+}
+
+struct Family {
+    const char* name;
+    const char* type;
+    const char* help;
+    // The sample of one exciter; false when it has none to show.
+    std::function<bool(const ExciterFigures&, double&)> value;
+};
+
+bool always(double v, double& out) {
+    out = v;
+    return true;
+}
+
+const std::vector<Family>& families() {
+    using F = const ExciterFigures&;
+    static const std::vector<Family> all = {
+        {"korvin_exciter_up", "gauge", "1 while the link to the exciter is up.",
+         [](F f, double& v) { return always(f.up, v); }},
+        {"korvin_exciter_snr_db", "gauge", "SNR the exciter reports in its status block (dB).",
+         [](F f, double& v) { return f.hasstatus && always(f.snrdb, v); }},
+        {"korvin_exciter_imd_lower_db", "gauge", "Lower IMD the exciter reports (dB).",
+         [](F f, double& v) { return f.hasstatus && always(f.imdlowerdb, v); }},
+        {"korvin_exciter_imd_upper_db", "gauge", "Upper IMD the exciter reports (dB).",
+         [](F f, double& v) { return f.hasstatus && always(f.imdupperdb, v); }},
+        {"korvin_mer_db", "gauge", "MER of the last locked capture, measured by the engine (dB).",
+         [](F f, double& v) { return f.hasmeasurement && always(f.merdb, v); }},
+        {"korvin_flatness_peak_to_peak_db", "gauge",
+         "Amplitude flatness within +-3 MHz, peak to peak (dB).",
+         [](F f, double& v) { return f.hasmeasurement && always(f.flatnesspp, v); }},
+        {"korvin_group_delay_peak_to_peak_ns", "gauge",
+         "Group delay within +-3 MHz, peak to peak (ns).",
+         [](F f, double& v) { return f.hasmeasurement && always(f.groupdelaypp, v); }},
+        {"korvin_mask_pass", "gauge",
+         "1 when the spectrum of the last locked capture passes the mask.",
+         [](F f, double& v) { return f.hasmeasurement && always(f.maskpass, v); }},
+        {"korvin_mask_margin_db", "gauge",
+         "Smallest room between the spectrum and the mask (dB); negative fails.",
+         [](F f, double& v) { return f.hasmeasurement && always(f.maskmargindb, v); }},
+        {"korvin_flatness_pass", "gauge", "1 when the amplitude flatness is within its limits.",
+         [](F f, double& v) { return f.hasmeasurement && always(f.flatnesspass, v); }},
+        {"korvin_group_delay_pass", "gauge", "1 when the group delay is within its limits.",
+         [](F f, double& v) { return f.hasmeasurement && always(f.groupdelaypass, v); }},
+        {"korvin_last_good_capture_timestamp_seconds", "gauge",
+         "Unix time of the last capture the engine could lock.",
+         [](F f, double& v) { return f.hasmeasurement && always(f.lastgoodcapture, v); }},
+        {"korvin_captures_total", "counter", "Complete captures taken.",
+         [](F f, double& v) { return always(static_cast<double>(f.captures), v); }},
+        {"korvin_captures_refused_total", "counter",
+         "Captures the engine refused or could not lock (no signal).",
+         [](F f, double& v) { return always(static_cast<double>(f.refused), v); }},
+        {"korvin_timeouts_total", "counter", "Replies the exciter did not give in time.",
+         [](F f, double& v) { return always(static_cast<double>(f.timeouts), v); }},
+        {"korvin_reconnects_total", "counter", "Connections made again after a loss.",
+         [](F f, double& v) { return always(static_cast<double>(f.reconnects), v); }},
+    };
+    return all;
+}
+
+}  // namespace
+
+std::string escapelabel(const std::string& v) {
+    std::string out;
+    for (char c : v) {
+        if (c == '\\' || c == '"') out += '\\';
+        if (c == '\n') {
+            out += "\\n";
+            continue;
+        }
+        out += c;
+    }
+    return out;
+}
+
+std::string rendermetrics(const std::vector<std::string>& names,
+                          const std::vector<ExciterFigures>& figures) {
+    std::string out;
+    out.reserve(4096 + names.size() * 1600);
+    for (const Family& fam : families()) {
+        out += std::string("# HELP ") + fam.name + " " + fam.help + "\n";
+        out += std::string("# TYPE ") + fam.name + " " + fam.type + "\n";
+        for (std::size_t i = 0; i < names.size(); ++i) {
+            double v = 0;
+            if (!fam.value(figures[i], v)) continue;
+            out += std::string(fam.name) + "{exciter=\"" + escapelabel(names[i]) + "\"} " +
+                   number(v) + "\n";
+        }
+    }
+    const char* errors = "korvin_frame_errors_total";
+    out += std::string("# HELP ") + errors + " Frames that failed their checks, by kind.\n";
+    out += std::string("# TYPE ") + errors + " counter\n";
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        for (std::size_t k = 0; k < kFrameErrorKinds.size(); ++k) {
+            out += std::string(errors) + "{exciter=\"" + escapelabel(names[i]) + "\",kind=\"" +
+                   kFrameErrorKinds[k] + "\"} " +
+                   number(static_cast<double>(figures[i].frameerrors[k])) + "\n";
+        }
+    }
+    return out;
+}
+
+MetricsBoard::MetricsBoard(std::vector<std::string> names)
+    : names_(std::move(names)), figures_(names_.size()) {}
+
+void MetricsBoard::publish(std::size_t index, const ExciterFigures& f) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (index < figures_.size()) figures_[index] = f;
+}
+
+std::string MetricsBoard::render() const {
+    std::vector<ExciterFigures> copy;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        copy = figures_;
+    }
+    return rendermetrics(names_, copy);
+}
+
+}  // namespace watch
