@@ -6,8 +6,8 @@
 #include <clocale>
 
 #include "platform/qt/chartjpeg.h"
-#include "platform/qt/qtformview.h"
 #include "platform/qt/core/qtsocket.h"
+#include "platform/qt/qtformview.h"
 
 namespace platform::qt {
 

@@ -13,8 +13,8 @@
 
 #include "platform/backend.h"
 #include "platform/form.h"
-#include "platform/qt/qtdesktop.h"
 #include "platform/qt/core/qttimers.h"
+#include "platform/qt/qtdesktop.h"
 
 namespace platform::qt {
 
