@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "engine/resultlayout.h"
 #include "engine/verdicts.h"
 #include "services/autosavethread.h"
 #include "services/globalunit.h"
@@ -93,16 +92,16 @@ void Watcher::publish() {
 
 void Watcher::showdata(const std::uint8_t* block) {
     ++figures_.captures;
-    if (resultlayout::locked(block)) {
-        using resultlayout::Figure;
+    const verdicts::Judgement j = verdicts::judge(block, 0);
+    if (j.locked) {
         figures_.hasmeasurement = true;
-        figures_.merdb = resultlayout::diagnostic(block, resultlayout::MerDb);
-        figures_.flatnesspp = resultlayout::figure(block, Figure::FreqPkPk);
-        figures_.groupdelaypp = resultlayout::figure(block, Figure::GroupPkPk);
-        figures_.maskpass = verdicts::masktest(block);
-        figures_.maskmargindb = verdicts::maskmargin(block);
-        figures_.flatnesspass = verdicts::flatnesspass(block);
-        figures_.groupdelaypass = verdicts::groupdelaypass(block);
+        figures_.merdb = j.merdb;
+        figures_.flatnesspp = j.flatnesspp;
+        figures_.groupdelaypp = j.groupdelaypp;
+        figures_.maskpass = j.maskpass;
+        figures_.maskmargindb = j.maskmargindb;
+        figures_.flatnesspass = j.flatnesspass;
+        figures_.groupdelaypass = j.groupdelaypass;
         figures_.lastgoodcapture = unixnow();
     } else {
         ++figures_.refused;

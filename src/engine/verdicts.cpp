@@ -64,4 +64,19 @@ bool groupdelaypass(const std::uint8_t* block) {
     return within(block, resultlayout::group_error, kGroupBound);
 }
 
+Judgement judge(const std::uint8_t* block, int result) {
+    Judgement j;
+    j.locked = result == 0 && resultlayout::locked(block);
+    if (!j.locked) return j;
+    using resultlayout::Figure;
+    j.merdb = resultlayout::diagnostic(block, resultlayout::MerDb);
+    j.flatnesspp = resultlayout::figure(block, Figure::FreqPkPk);
+    j.groupdelaypp = resultlayout::figure(block, Figure::GroupPkPk);
+    j.maskpass = masktest(block);
+    j.maskmargindb = maskmargin(block);
+    j.flatnesspass = flatnesspass(block);
+    j.groupdelaypass = groupdelaypass(block);
+    return j;
+}
+
 }  // namespace verdicts

@@ -27,4 +27,19 @@ bool flatnesspass(const std::uint8_t* resultblock);
 // True when every group-delay error is finite and within kGroupBound.
 bool groupdelaypass(const std::uint8_t* resultblock);
 
+// Everything a result block says of a capture, judged: the engine's figures and the verdicts.
+// Figures and verdicts stand only when the engine locked a signal (`locked`).
+struct Judgement {
+    bool locked = false;
+    double merdb = 0;         // the engine's own MER
+    double flatnesspp = 0;    // amplitude flatness within +-3 MHz, peak to peak (dB)
+    double groupdelaypp = 0;  // group delay within +-3 MHz, peak to peak (ns)
+    double maskmargindb = 0;  // see maskmargin()
+    bool maskpass = false, flatnesspass = false, groupdelaypass = false;
+    // True when a locked capture passes all three.
+    bool pass() const { return locked && maskpass && flatnesspass && groupdelaypass; }
+};
+// The judgement of an engine call that returned `result` into `resultblock`.
+Judgement judge(const std::uint8_t* resultblock, int result);
+
 }  // namespace verdicts
