@@ -16,7 +16,8 @@ allowed() {
         services) echo "services platform" ;;
         windows) echo "windows link services engine platform" ;;
         shell) echo "shell windows link services engine platform" ;;
-        daemon) echo "daemon link services engine platform" ;;
+        daemon) echo "daemon records link services engine platform" ;;
+        records) echo "records engine platform" ;;
         engine/monitor) echo "engine" ;;
     esac
 }

@@ -1,0 +1,51 @@
+// Captures kept as SigMF 1.0 recordings: NAME.sigmf-data holds the 8,192 complex samples as the
+// exciter sent them (16-bit I then Q, little-endian: "ci16_le"), NAME.sigmf-meta the JSON that
+// says what they are, when and where they were taken, what the exciter claimed and what the
+// engine measured. Tools that read SigMF (GNU Radio, inspectrum, ...) open them as they are.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "engine/verdicts.h"
+
+namespace records {
+
+inline constexpr std::size_t kSamples = 8192;
+inline constexpr std::size_t kDataBytes = kSamples * 4;
+inline constexpr double kSampleRate = 10762238;  // the exciter's capture rate (Hz)
+
+// What a recording says besides its samples.
+struct Facts {
+    std::string datetime;  // ISO 8601 UTC, "2026-12-10T03:00:00.000Z"
+    std::string recorder;  // "korvin-monitor 1.0.7.0", ...
+    std::string exciter;   // the exciter's name, if it has one
+    std::string address;   // "ADDR:PORT", if known
+    bool hasstatus = false;
+    std::array<std::uint8_t, 4> status{};  // the exciter's status block (half decibels)
+    bool measured = false;                 // the engine ran on it
+    int engineresult = 0;                  // what the engine returned
+    verdicts::Judgement judgement;
+};
+
+struct Recording {
+    std::vector<std::uint8_t> capture;  // kDataBytes
+    Facts facts;
+};
+
+// The two file names of a recording from either of them or from the base name.
+std::string basename(const std::string& path);
+
+// Writes base.sigmf-data and base.sigmf-meta. The data goes first and the metadata last, each
+// complete on disk before it is renamed into place, so a recording exists (its .sigmf-meta)
+// only once both files are whole. False with the reason otherwise.
+bool writerecording(const std::string& base, const std::uint8_t* capture, const Facts& facts,
+                    std::string& error);
+// Reads a recording back; false with one line naming the file and what is wrong with it.
+bool readrecording(const std::string& path, Recording& out, std::string& error);
+// The metadata's JSON text.
+std::string metatext(const Facts& facts);
+
+}  // namespace records
