@@ -18,6 +18,7 @@ allowed() {
         shell) echo "shell windows link services engine platform" ;;
         daemon) echo "daemon records link services engine platform" ;;
         records) echo "records engine platform" ;;
+        analyze) echo "analyze records windows link services engine platform" ;;
         engine/monitor) echo "engine" ;;
     esac
 }
@@ -29,7 +30,8 @@ while IFS= read -r file; do
     while IFS= read -r inc; do
         target=$(dirname "$inc")
         case "$target" in
-            platform/qt) [ "$folder" = platform/qt ] || [ "$file" = src/shell/main.cpp ] && continue ;;
+            platform/qt) [ "$folder" = platform/qt ] || [ "$file" = src/shell/main.cpp ] ||
+                [ "$file" = src/analyze/main.cpp ] && continue ;;
             platform/qt/core) case "$folder" in platform/qt | platform/qt/core | daemon) continue ;; esac ;;
             platform/testkit) [ "$folder" = platform/testkit ] && continue ;;
             *) for o in $ok; do [ "$target" = "$o" ] && continue 2; done ;;

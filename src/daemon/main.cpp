@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "daemon/keeper.h"
 #include "daemon/metricsserver.h"
 #include "daemon/monitorfile.h"
 #include "daemon/watcher.h"
@@ -86,12 +87,19 @@ int main(int argc, char** argv) {
         return 1;
     }
     engine::prepare();
+    std::unique_ptr<watch::Keeper> keeper;
+    if (!config.recordingsfolder.empty())
+        keeper = std::make_unique<watch::Keeper>(
+            config.recordingsfolder, static_cast<std::uint64_t>(config.recordingsmb) << 20);
     std::vector<std::unique_ptr<watch::Watcher>> watchers;
     for (std::size_t i = 0; i < config.exciters.size(); ++i) {
         const auto& e = config.exciters[i];
-        const std::string history =
-            e.history ? config.historyfolder + "/" + e.name + "/" : std::string();
-        watchers.push_back(std::make_unique<watch::Watcher>(e, board, i, history));
+        watch::Keeping keeping;
+        if (e.history) keeping.historyfolder = config.historyfolder + "/" + e.name + "/";
+        keeping.recordings = keeper.get();
+        keeping.merthreshold = config.merthreshold;
+        keeping.keepevery = config.keepevery;
+        watchers.push_back(std::make_unique<watch::Watcher>(e, board, i, keeping));
     }
     for (auto& w : watchers) w->start();
     std::fprintf(stderr, "korvin-monitor: watching %zu exciters, metrics on http://%s:%d/metrics\n",

@@ -164,11 +164,16 @@ class Parser {
     }
 
     bool readmonitor(const CSimpleIniA& ini, const std::string& s) {
-        if (!onlykeys(s, {"listen", "port", "history"})) return false;
+        if (!onlykeys(s, {"listen", "port", "history", "recordings", "recordings_mb",
+                          "mer_threshold", "keep_every"}))
+            return false;
         if (!address(ini, s, "listen", config_.listen, false)) return false;
         if (!number(ini, s, "port", 1, 65535, config_.port)) return false;
         config_.historyfolder = value(ini, s, "history").value_or("");
-        return true;
+        config_.recordingsfolder = value(ini, s, "recordings").value_or("");
+        return number(ini, s, "recordings_mb", 1, 1 << 20, config_.recordingsmb) &&
+               number(ini, s, "mer_threshold", 0, 60, config_.merthreshold) &&
+               number(ini, s, "keep_every", 0, 1 << 20, config_.keepevery);
     }
 
     bool readexciter(const CSimpleIniA& ini, const std::string& s) {

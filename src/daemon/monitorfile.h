@@ -4,6 +4,10 @@
 //   listen = 127.0.0.1      ; address of the metrics endpoint (loopback unless said otherwise)
 //   port = 9810
 //   history = /var/lib/korvin-monitor/   ; folder of the daily SNR/IMD files, if any are kept
+//   recordings = /var/lib/korvin-monitor/recordings  ; where captures are kept as SigMF
+//   recordings_mb = 1024    ; the most disk they may take; the oldest go first
+//   mer_threshold = 25      ; a capture whose MER is lower is kept (dB)
+//   keep_every = 0          ; also keep every Nth capture of each exciter (0: only the bad)
 //
 //   [exciter site-a]        ; one section per exciter; the name labels its metrics
 //   address = 192.168.1.100
@@ -31,6 +35,10 @@ struct MonitorConfig {
     std::string listen = "127.0.0.1";
     int port = 9810;
     std::string historyfolder;
+    std::string recordingsfolder;  // empty: no recordings
+    int recordingsmb = 1024;
+    int merthreshold = 25;
+    int keepevery = 0;
     std::vector<ExciterConfig> exciters;
 };
 

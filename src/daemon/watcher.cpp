@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "daemon/keeper.h"
 #include "engine/verdicts.h"
 #include "services/autosavethread.h"
 #include "services/globalunit.h"
@@ -17,9 +18,9 @@ double unixnow() {
 }
 }  // namespace
 
-Watcher::Watcher(ExciterConfig config, MetricsBoard& board, std::size_t index,
-                 const std::string& historyfolder)
-    : config_(std::move(config)), board_(board), index_(index) {
+Watcher::Watcher(ExciterConfig config, MetricsBoard& board, std::size_t index, Keeping keeping)
+    : config_(std::move(config)), board_(board), index_(index), keeping_(std::move(keeping)) {
+    const std::string& historyfolder = keeping_.historyfolder;
     tmr_second.ontimer = [this] { second(); };
     tmr_reconnect.ontimer = [this] {
         tmr_reconnect.setenabled(false);
@@ -106,13 +107,34 @@ void Watcher::showdata(const std::uint8_t* block) {
     } else {
         ++figures_.refused;
     }
+    keepcapture(0, j);
     if (task_ == Task::Capture) finish();
 }
 
 void Watcher::shownosignal() {
     ++figures_.captures;
     ++figures_.refused;
+    keepcapture(1, verdicts::Judgement{});
     if (task_ == Task::Capture) finish();
+}
+
+void Watcher::keepcapture(int result, const verdicts::Judgement& j) {
+    if (!keeping_.recordings) return;
+    const bool due = keeping_.keepevery > 0 && figures_.captures % keeping_.keepevery == 0;
+    if (j.pass() && j.merdb >= keeping_.merthreshold && !due) return;
+    records::Facts f;
+    f.datetime = utcnow();
+    f.recorder = "korvin-monitor";
+    f.exciter = config_.name;
+    f.address = config_.address + ":" + std::to_string(config_.port);
+    f.hasstatus = figures_.hasstatus;
+    std::copy(link_.statusblock(), link_.statusblock() + 4, f.status.begin());
+    f.measured = true;
+    f.engineresult = result;
+    f.judgement = j;
+    std::string error;
+    if (!keeping_.recordings->keep(link_.buffers().capturearea, f, error))
+        log(exciter::LogKind::Text, "recording not kept: " + error, nullptr, 0);
 }
 
 void Watcher::showstatus(const std::uint8_t* status) {

@@ -10,6 +10,7 @@
 
 #include "daemon/metrics.h"
 #include "daemon/monitorfile.h"
+#include "engine/verdicts.h"
 #include "link/exciterlink.h"
 #include "platform/timer.h"
 
@@ -19,11 +20,19 @@ namespace watch {
 
 inline constexpr int kMaxBackoffSeconds = 60;
 
+class Keeper;
+
+// What a watcher keeps besides its figures.
+struct Keeping {
+    std::string historyfolder;     // this exciter's daily SNR/IMD files; empty for none
+    Keeper* recordings = nullptr;  // where captures worth keeping go; null for none
+    double merthreshold = 25;      // a capture measured below this MER (dB) is kept
+    int keepevery = 0;             // also every Nth capture; 0 for none
+};
+
 class Watcher : private exciter::LinkOwner {
   public:
-    // `historyfolder`: where this exciter's daily SNR/IMD files go, or empty for none.
-    Watcher(ExciterConfig config, MetricsBoard& board, std::size_t index,
-            const std::string& historyfolder);
+    Watcher(ExciterConfig config, MetricsBoard& board, std::size_t index, Keeping keeping);
     ~Watcher() override;
     Watcher(const Watcher&) = delete;
     Watcher& operator=(const Watcher&) = delete;
@@ -44,6 +53,8 @@ class Watcher : private exciter::LinkOwner {
     void begin(Task task);
     void finish();
     void publish();
+    // Keeps the capture just measured when it failed, fell below the MER threshold, or is due.
+    void keepcapture(int result, const verdicts::Judgement& j);
 
     void showdata(const std::uint8_t* resultblock) override;
     void showstatus(const std::uint8_t* statusblock) override;
@@ -61,6 +72,7 @@ class Watcher : private exciter::LinkOwner {
     ExciterConfig config_;
     MetricsBoard& board_;
     std::size_t index_;
+    Keeping keeping_;
     ExciterFigures figures_;
     exciter::Link link_{*this};
     platform::Timer tmr_second{"tmr_second", 1000, false};  // paces status blocks and captures

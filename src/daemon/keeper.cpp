@@ -1,0 +1,74 @@
+#include "daemon/keeper.h"
+
+#include <algorithm>
+#include <cctype>
+#include <chrono>
+#include <ctime>
+#include <filesystem>
+#include <vector>
+
+namespace watch {
+
+namespace fs = std::filesystem;
+
+std::string utcnow() {
+    using namespace std::chrono;
+    const auto now = system_clock::now();
+    const std::time_t t = system_clock::to_time_t(now);
+    const auto ms = duration_cast<milliseconds>(now.time_since_epoch()).count() % 1000;
+    std::tm tm{};
+    gmtime_r(&t, &tm);
+    char buf[40];
+    const std::size_t n = std::strftime(buf, sizeof buf, "%Y-%m-%dT%H:%M:%S", &tm);
+    std::snprintf(buf + n, sizeof buf - n, ".%03dZ", static_cast<int>(ms));
+    return buf;
+}
+
+Keeper::Keeper(std::string folder, std::uint64_t capbytes)
+    : folder_(std::move(folder)), capbytes_(capbytes) {
+    std::error_code ec;
+    fs::create_directories(folder_, ec);
+}
+
+bool Keeper::keep(const std::uint8_t* capture, const records::Facts& facts, std::string& error) {
+    // "2026-12-10T03:00:00.123Z" -> "20261210T030000123Z": sorts by time, safe in a file name.
+    std::string stamp;
+    for (char c : facts.datetime)
+        if (std::isdigit(static_cast<unsigned char>(c)) || c == 'T' || c == 'Z') stamp += c;
+    const std::string base = (fs::path(folder_) / (facts.exciter + "-" + stamp)).string();
+    if (!records::writerecording(base, capture, facts, error)) return false;
+    prune();
+    return true;
+}
+
+// Whole recordings go, the oldest first by their files' times (names sort by exciter first).
+void Keeper::prune() {
+    struct Entry {
+        fs::file_time_type when;
+        std::string base;
+        std::uint64_t bytes;
+    };
+    std::vector<Entry> all;
+    std::uint64_t total = 0;
+    std::error_code ec;
+    for (const auto& e : fs::directory_iterator(folder_, ec)) {
+        const std::string p = e.path().string();
+        if (p.size() < 11 || p.compare(p.size() - 11, 11, ".sigmf-meta") != 0) continue;
+        const std::string base = records::basename(p);
+        const std::uint64_t bytes = e.file_size(ec) + fs::file_size(base + ".sigmf-data", ec);
+        all.push_back({e.last_write_time(ec), base, bytes});
+        total += bytes;
+    }
+    if (total <= capbytes_) return;
+    std::sort(all.begin(), all.end(),
+              [](const Entry& a, const Entry& b) { return a.when < b.when; });
+    for (const Entry& e : all) {
+        if (total <= capbytes_) break;
+        // The metadata goes first: a data file alone is no recording.
+        fs::remove(e.base + ".sigmf-meta", ec);
+        fs::remove(e.base + ".sigmf-data", ec);
+        total -= std::min(total, e.bytes);
+    }
+}
+
+}  // namespace watch
