@@ -100,6 +100,12 @@ int main(int argc, char** argv) {
     std::unique_ptr<platform::qt::QtBackend> backend;
     if (!o.charts.empty()) {
         setenv("QT_QPA_PLATFORM", "offscreen", 0);  // no display needed
+        // The offscreen platform's notes (it cannot raise a window, ...) are not the user's
+        // concern; what goes wrong is reported per recording.
+        qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& m) {
+            if (type == QtCriticalMsg || type == QtFatalMsg)
+                std::fprintf(stderr, "%s\n", m.toLocal8Bit().constData());
+        });
         std::filesystem::create_directories(o.charts);
         backend = std::make_unique<platform::qt::QtBackend>(argc, argv);
     }
