@@ -29,6 +29,7 @@ TForm_ste::TForm_ste(windows::WindowHost& host)
     series_stel->clear();
     cht_stel.attach(*series_stel);
     cht_stel.repaint();
+    addmerreadout();
     startdebugtimer();
 }
 
@@ -49,6 +50,7 @@ void TForm_ste::showdata(const std::uint8_t* block) {
     }
     cht_stel.attach(*series_stel);
     cht_stel.repaint();
+    showmer(block);
 }
 
 void TForm_ste::freeseries() {

@@ -59,6 +59,7 @@ TForm_amp::TForm_amp(windows::WindowHost& host)
     mbtn_save.dropdown = &pm1;
     addsavecontrol(mbtn_save);
     drawmask();
+    addmerreadout();
     startdebugtimer();
 }
 
@@ -133,6 +134,7 @@ void TForm_amp::showdata(const std::uint8_t* block) {
     cht_group.attach(series_group);
     cht_group.repaint();
     refreshreadout();
+    showmer(block);
     if (resultlayout::locked(block))
         return showresult(block, verdicts::flatnesspass(block), verdicts::groupdelaypass(block));
     // Curves of a capture the engine could not lock are plotted, but its figures and verdicts
@@ -142,6 +144,7 @@ void TForm_amp::showdata(const std::uint8_t* block) {
 }
 
 void TForm_amp::shownosignal() {
+    MeasureFrame::shownosignal();
     windows::setnosignal(lbl_freq_mask);
     windows::setnosignal(lbl_group_mask);
 }

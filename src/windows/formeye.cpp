@@ -30,6 +30,7 @@ TForm_eye::TForm_eye(windows::WindowHost& host)
         s->points.reserve(resultlayout::kEyePointsPerTrace);
         traces.push_back(std::move(s));
     }
+    addmerreadout();
     startdebugtimer();
 }
 
@@ -49,6 +50,7 @@ void TForm_eye::showdata(const std::uint8_t* block) {
         cht_eye.attach(*traces[i]);
     }
     cht_eye.repaint();
+    showmer(block);
 }
 
 void TForm_eye::freeseries() {

@@ -37,6 +37,7 @@ TForm_spec::TForm_spec(windows::WindowHost& host)
     for (const auto& p : kMask) series_std.add(p.x, p.y);
     cht_spect.attach(series_std);
     cht_spect.repaint();
+    addmerreadout();
     startdebugtimer();
 }
 
@@ -52,6 +53,7 @@ void TForm_spec::showdata(const std::uint8_t* block) {
     cht_spect.repaint();
     refreshreadout();
     showmask(block);
+    showmer(block);
 }
 
 void TForm_spec::showmask(const std::uint8_t* block) {
@@ -61,5 +63,6 @@ void TForm_spec::showmask(const std::uint8_t* block) {
 }
 
 void TForm_spec::shownosignal() {
+    MeasureFrame::shownosignal();
     windows::setnosignal(lbl_mask);
 }

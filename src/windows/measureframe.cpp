@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "engine/verdicts.h"
 #include "platform/backend.h"
 #include "platform/chartexport.h"
 #include "windows/filenames.h"
@@ -103,6 +104,27 @@ void MeasureFrame::addsavecontrol(platform::Button& save) {
     save.setbounds(820, kButtonTop, 120, 25);
     save.setcaption("Save to File");
     add(save);
+}
+
+void MeasureFrame::addmerreadout() {
+    hasmer_ = true;
+    lbl_mercaption.setcaption("MER = ");
+    lbl_mercaption.setbounds(kReadoutLeft, lbl_uimd.top + 25, 85, 16);
+    lbl_mer.setcaption(kNotMeasured);
+    lbl_mer.setbounds(kValueLeft, lbl_uimd.top + 25, 80, 16);
+    add({&lbl_mercaption, &lbl_mer});
+}
+
+void MeasureFrame::showmer(const std::uint8_t* block) {
+    if (!hasmer_ || !block) return;
+    const verdicts::Judgement j = verdicts::judge(block, 0);
+    if (!j.locked) return setnosignal(lbl_mer);
+    lbl_mer.setcaption(figuretext(j.merdb, "dB"));
+    lbl_mer.setfontcolor(platform::kWindowText);
+}
+
+void MeasureFrame::shownosignal() {
+    if (hasmer_) setnosignal(lbl_mer);
 }
 
 void MeasureFrame::startdebugtimer() {

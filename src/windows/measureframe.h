@@ -44,6 +44,8 @@ class MeasureFrame : public platform::Form, public MeasureWindow {
     ~MeasureFrame() override;
 
     void showstatus(const std::uint8_t* statusblock) override;
+    // The MER line says "No signal" (capture windows).
+    void shownosignal() override;
     platform::Form& form() override { return *this; }
 
     void btn_closeClick() { close(); }
@@ -59,6 +61,8 @@ class MeasureFrame : public platform::Form, public MeasureWindow {
     platform::Label lbl_snr{"lbl_snr"};
     platform::Label lbl_limd{"lbl_limd"};
     platform::Label lbl_uimd{"lbl_uimd"};
+    platform::Label lbl_mercaption{"lbl_mercaption"};
+    platform::Label lbl_mer{"lbl_mer"};
     platform::Button btn_close{"btn_close"};
     platform::SaveDialog savedlg_1;
     platform::Timer tmr1{"tmr1", 1000, false};
@@ -68,6 +72,11 @@ class MeasureFrame : public platform::Form, public MeasureWindow {
     void placereadout(int top, int lasttop);
     // Places the window's save control beside Close with the frame's caption.
     void addsavecontrol(platform::Button& save);
+    // Capture windows: a fourth readout line, below the exciter's three, with the engine's own
+    // MER of the latest capture: an independent measurement beside the exciter's claimed SNR.
+    void addmerreadout();
+    // The MER line from a result block: the engine's figure when it locked a signal.
+    void showmer(const std::uint8_t* resultblock);
     // The last step of a window's creation: the debug timer runs only in debug mode.
     void startdebugtimer();
     // The readout from the host's current status block.
@@ -80,6 +89,7 @@ class MeasureFrame : public platform::Form, public MeasureWindow {
     virtual void freeseries() {}
 
     WindowHost& host_;
+    bool hasmer_ = false;
 };
 
 }  // namespace windows

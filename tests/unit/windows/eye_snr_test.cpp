@@ -85,6 +85,7 @@ TEST_F(Snr, ReferenceLinesOnlyUntilTheFirstBlock) {
     EXPECT_EQ(korvin::test::ys(*series[1]), (std::vector<double>{27, 27}));
     EXPECT_EQ(series[1]->pencolor, platform::kRed);
     EXPECT_EQ(w.lbl_uimd.top, 196);
+    EXPECT_TRUE(w.lbl_mer.caption().empty());  // the status window has no MER line
     EXPECT_EQ(w.N_ALL.hint, "Save Both,One JPG,One txt!");
 
     const std::uint8_t s[4] = {0, 0x47, 0x68, 0x67};

@@ -91,22 +91,28 @@ TEST_F(Spectrum, VerdictAtTheShoulderInBandAndOnTheFlanks) {
 
 TEST_F(Spectrum, LabelTurnsRedOnFailAndBack) {
     auto& w = open();
+    EXPECT_EQ(w.lbl_mer.caption(), "--");  // nothing measured yet
     passeswith(indexat(3.2), -40);
     w.showdata(block.data());
     EXPECT_EQ(w.lbl_mask.caption(), "Fail");
     EXPECT_EQ(w.lbl_mask.fontcolor(), kRed);
     passeswith(indexat(3.2), -50);
+    resultlayout::write(block.data(), resultlayout::kDiagnosticsOffset + 8 * resultlayout::MerDb,
+                        31.456);
     w.showdata(block.data());
     EXPECT_EQ(w.lbl_mask.caption(), "Pass");
     EXPECT_EQ(w.lbl_mask.fontcolor(), kWindowText);
+    EXPECT_EQ(w.lbl_mercaption.caption(), "MER = ");
+    EXPECT_EQ(w.lbl_mer.caption(), "31.46dB");  // the engine's own, beside the exciter's SNR
 
-    // A capture the engine could not lock: plotted, but neither Pass nor Fail.
+    // A capture the engine could not lock: plotted, but neither Pass nor Fail, and no MER.
     for (double level : {-50.0, -40.0}) {
         passeswith(indexat(3.2), level);
         resultlayout::writelock(block.data(), resultlayout::LockReason::NoPilot);
         w.showdata(block.data());
         EXPECT_EQ(w.lbl_mask.caption(), "No signal");
         EXPECT_EQ(w.lbl_mask.fontcolor(), kRed);
+        EXPECT_EQ(w.lbl_mer.caption(), "No signal");
         EXPECT_EQ(w.series_spect.points.size(), 4096u);
     }
     resultlayout::writelock(block.data(), resultlayout::LockReason::Locked);
@@ -125,6 +131,8 @@ TEST_F(Spectrum, ARefusedCaptureKeepsThePlotButDropsTheVerdict) {
     ASSERT_TRUE(refusecapture());
     EXPECT_EQ(w.lbl_mask.caption(), "No signal");
     EXPECT_EQ(w.lbl_mask.fontcolor(), kRed);
+    EXPECT_EQ(w.lbl_mer.caption(), "No signal");
+    EXPECT_EQ(w.lbl_mer.fontcolor(), kRed);
     EXPECT_EQ(w.cht_spect.repaints(), repaints);
     EXPECT_EQ(w.series_spect.points.size(), 4096u);
     const auto lines = loglines();
