@@ -59,7 +59,7 @@ TForm_amp::TForm_amp(windows::WindowHost& host)
     mbtn_save.dropdown = &pm1;
     addsavecontrol(mbtn_save);
     drawmask();
-    addmerreadout();
+    addmerreadout(19);  // the figures' column headings start 37 pixels below the last line
     startdebugtimer();
 }
 

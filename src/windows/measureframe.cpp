@@ -106,12 +106,12 @@ void MeasureFrame::addsavecontrol(platform::Button& save) {
     add(save);
 }
 
-void MeasureFrame::addmerreadout() {
+void MeasureFrame::addmerreadout(int gap) {
     hasmer_ = true;
     lbl_mercaption.setcaption("MER = ");
-    lbl_mercaption.setbounds(kReadoutLeft, lbl_uimd.top + 25, 85, 16);
+    lbl_mercaption.setbounds(kReadoutLeft, lbl_uimd.top + gap, 85, 16);
     lbl_mer.setcaption(kNotMeasured);
-    lbl_mer.setbounds(kValueLeft, lbl_uimd.top + 25, 80, 16);
+    lbl_mer.setbounds(kValueLeft, lbl_uimd.top + gap, 80, 16);
     add({&lbl_mercaption, &lbl_mer});
 }
 

@@ -74,7 +74,9 @@ class MeasureFrame : public platform::Form, public MeasureWindow {
     void addsavecontrol(platform::Button& save);
     // Capture windows: a fourth readout line, below the exciter's three, with the engine's own
     // MER of the latest capture: an independent measurement beside the exciter's claimed SNR.
-    void addmerreadout();
+    // `gap`: pixels from the last line's top to the MER line's (a window short of room gives
+    // less than the lines' own 25).
+    void addmerreadout(int gap = 25);
     // The MER line from a result block: the engine's figure when it locked a signal.
     void showmer(const std::uint8_t* resultblock);
     // The last step of a window's creation: the debug timer runs only in debug mode.
