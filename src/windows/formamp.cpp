@@ -23,7 +23,7 @@ bool plotresponse(platform::Series& s, const std::uint8_t* block,
         double y = read(block, i);
         // A value that is not a number was not measured: it cannot pass.
         if (!std::isfinite(y) || std::fabs(y) > bound) pass = false;
-        if (windows::plotvalue(y)) s.points.push_back({resultlayout::response_x(i), y});
+        if (windows::plotvalue(y)) s.points.push_back({resultlayout::responsex(i), y});
     }
     return pass;
 }
@@ -129,11 +129,10 @@ void TForm_amp::drawmask() {
 
 void TForm_amp::showdata(const std::uint8_t* block) {
     if (!block) return;
-    const bool freqpass = plotresponse(series_freq, block, resultlayout::freq_error, kFreqBound);
+    const bool freqpass = plotresponse(series_freq, block, resultlayout::freqerror, kFreqBound);
     cht_freq.attach(series_freq);
     cht_freq.repaint();
-    const bool grouppass =
-        plotresponse(series_group, block, resultlayout::group_error, kGroupBound);
+    const bool grouppass = plotresponse(series_group, block, resultlayout::grouperror, kGroupBound);
     cht_group.attach(series_group);
     cht_group.repaint();
     refreshreadout();

@@ -23,16 +23,16 @@ void expect_figures_match_curves(const Result& r) {
         const std::size_t base = group ? rl::GroupMaxFreq : rl::FreqMaxFreq;
         std::size_t hi = 0, lo = 0;
         auto at = [&](std::size_t i) {
-            return group ? rl::group_error(r.data(), i) : rl::freq_error(r.data(), i);
+            return group ? rl::grouperror(r.data(), i) : rl::freqerror(r.data(), i);
         };
         for (std::size_t i = 1; i < rl::kResponsePoints; ++i) {
             if (at(i) > at(hi)) hi = i;
             if (at(i) < at(lo)) lo = i;
         }
         auto fig = [&](std::size_t k) { return rl::figure(r.data(), rl::Figure(base + k)); };
-        EXPECT_DOUBLE_EQ(fig(0), rl::response_x(hi));
+        EXPECT_DOUBLE_EQ(fig(0), rl::responsex(hi));
         EXPECT_DOUBLE_EQ(fig(1), at(hi));
-        EXPECT_DOUBLE_EQ(fig(2), rl::response_x(lo));
+        EXPECT_DOUBLE_EQ(fig(2), rl::responsex(lo));
         EXPECT_DOUBLE_EQ(fig(3), at(lo));
         EXPECT_DOUBLE_EQ(fig(4), at(hi) - at(lo));
     }
@@ -150,7 +150,7 @@ double in_band_mean(const Result& r) {
     double sum = 0;
     int n = 0;
     for (std::size_t i = 0; i < rl::kSpectrumPoints; ++i) {
-        if (std::abs(rl::spectrum_x(i)) > 2.2) continue;
+        if (std::abs(rl::spectrumx(i)) > 2.2) continue;
         sum += rl::spectrum(r.data(), i);
         ++n;
     }
@@ -169,8 +169,8 @@ TEST(EngineSpectrum, CleanExciterReadsFlatInBandAndPassesTheMask) {
         // Every point up to where the roll-off begins within a dB of the flat level: no spikes
         // or dips where the averaging meets the roll-off.
         for (std::size_t i = 0; i < rl::kSpectrumPoints; ++i) {
-            if (std::abs(rl::spectrum_x(i)) > 2.4) continue;
-            ASSERT_NEAR(rl::spectrum(r.data(), i), mean, 1.0) << rl::spectrum_x(i);
+            if (std::abs(rl::spectrumx(i)) > 2.4) continue;
+            ASSERT_NEAR(rl::spectrum(r.data(), i), mean, 1.0) << rl::spectrumx(i);
         }
     }
 }
@@ -212,7 +212,7 @@ TEST(EngineSpectrum, NonLinearShouldersFailTheMaskAndMatchTheReference) {
     // whole, so the comparison point by point uses the average of a few captures.
     int compared = 0;
     for (std::size_t i = 0; i < rl::kSpectrumPoints; ++i) {
-        const double f = rl::spectrum_x(i);
+        const double f = rl::spectrumx(i);
         const double reference = generator.reference_psd_db(f * 1e6);
         if (std::abs(f) < 3.1 || reference < -60) continue;
         ASSERT_NEAR(mean[i], reference, 1.0) << f << " MHz";

@@ -31,13 +31,13 @@ std::vector<std::int32_t> sample_block(const std::vector<double>& iq) {
     return block;
 }
 
-std::vector<std::int32_t> with_tone(vsb::Generator& generator, double f_hz, double dbc) {
+std::vector<std::int32_t> with_tone(vsb::Generator& generator, double fhz, double dbc) {
     std::vector<double> iq(2 * vsb::kCaptureSamples);
     generator.capture(iq.data(), vsb::kCaptureSamples);
     double power = 0;
     for (double v : iq) power += v * v;
     const double amplitude = std::sqrt(power / vsb::kCaptureSamples * std::pow(10.0, dbc / 10));
-    const double w = 2 * std::numbers::pi * f_hz / vsb::kSymbolRate;
+    const double w = 2 * std::numbers::pi * fhz / vsb::kSymbolRate;
     for (std::size_t n = 0; n < vsb::kCaptureSamples; ++n) {
         iq[2 * n] += amplitude * std::cos(w * double(n) + 0.3);
         iq[2 * n + 1] += amplitude * std::sin(w * double(n) + 0.3);
@@ -60,7 +60,7 @@ Result measure(const vsb::Impairments& imp, std::uint64_t seed, int skip) {
 std::vector<double> level_means(const Result& r) {
     std::vector<double> sum(8, 0.0), count(8, 0.0);
     for (std::size_t i = 0; i < rl::kConstellationPoints; ++i) {
-        const double x = rl::constellation_x(r.data(), i);
+        const double x = rl::constellationx(r.data(), i);
         const auto level = static_cast<std::size_t>(std::clamp(std::floor((x + 8) / 2), 0.0, 7.0));
         sum[level] += x;
         count[level] += 1;
@@ -84,9 +84,9 @@ double injected(const vsb::Impairments& imp, double f_mhz, bool group) {
 double response_rms_error(const Result& r, const vsb::Impairments& imp, bool group) {
     std::vector<double> diff;
     for (std::size_t i = 0; i < rl::kResponsePoints; ++i) {
-        const double f = rl::response_x(i);
+        const double f = rl::responsex(i);
         if (std::abs(f) > 2.7) continue;
-        const double measured = group ? rl::group_error(r.data(), i) : rl::freq_error(r.data(), i);
+        const double measured = group ? rl::grouperror(r.data(), i) : rl::freqerror(r.data(), i);
         diff.push_back(measured - injected(imp, f, group));
     }
     double mean = 0;

@@ -14,9 +14,9 @@ namespace enginetest {
 std::vector<std::int32_t> sample_block(vsb::Generator& generator);
 // I,Q doubles (full scale 32767) quantised to 16-bit words and split the same way.
 std::vector<std::int32_t> sample_block(const std::vector<double>& iq);
-// The next capture with a CW added at f_hz from the channel centre, dbc below the capture's
+// The next capture with a CW added at fhz from the channel centre, dbc below the capture's
 // own power.
-std::vector<std::int32_t> with_tone(vsb::Generator& generator, double f_hz, double dbc);
+std::vector<std::int32_t> with_tone(vsb::Generator& generator, double fhz, double dbc);
 
 struct Result {
     std::int32_t status = -1;
