@@ -16,12 +16,12 @@ namespace {
 // and a channel with amplitude and group-delay ripple.
 std::vector<std::int32_t> make_sample_block() {
     vsb::Impairments imp;
-    imp.snr_db = 30;
-    imp.ripple_db = 0.5;
-    imp.gd_ripple_ns = 50;
-    imp.carrier_offset_hz = 20e3;
-    imp.carrier_phase = 1.0;
-    imp.timing_offset = 0.3;
+    imp.snrdb = 30;
+    imp.rippledb = 0.5;
+    imp.gdripplens = 50;
+    imp.carrieroffsethz = 20e3;
+    imp.carrierphase = 1.0;
+    imp.timingoffset = 0.3;
     vsb::Generator generator(42, imp);
     std::vector<std::uint8_t> words(4 * vsb::kCaptureSamples);
     generator.capture(words.data(), vsb::kCaptureSamples);

@@ -29,9 +29,9 @@ std::vector<std::uint8_t> resultblock(resultlayout::kBlockSize);
 
 void makeresult() {
     vsb::Impairments imp;
-    imp.snr_db = 30;
-    imp.ripple_db = 0.5;
-    imp.gd_ripple_ns = 50;
+    imp.snrdb = 30;
+    imp.rippledb = 0.5;
+    imp.gdripplens = 50;
     vsb::Generator generator(7, imp);
     std::vector<std::uint8_t> words(4 * vsb::kCaptureSamples);
     generator.capture(words.data(), vsb::kCaptureSamples);

@@ -11,9 +11,9 @@ namespace {
 using enginetest::Result;
 namespace rl = resultlayout;
 
-vsb::Impairments at_snr(double snr_db) {
+vsb::Impairments at_snr(double snrdb) {
     vsb::Impairments imp;
-    imp.snr_db = snr_db;
+    imp.snrdb = snrdb;
     return imp;
 }
 
@@ -50,9 +50,9 @@ class Demodulation : public testing::TestWithParam<Reception> {};
 TEST_P(Demodulation, LevelsSitOnTheGridAndMerMatchesTheNoise) {
     const auto& p = GetParam();
     auto imp = at_snr(30);
-    imp.carrier_phase = p.phase;
-    imp.carrier_offset_hz = p.offset_hz;
-    imp.timing_offset = p.timing;
+    imp.carrierphase = p.phase;
+    imp.carrieroffsethz = p.offset_hz;
+    imp.timingoffset = p.timing;
     imp.level = p.level;
     const Result r = enginetest::measure(imp);
     ASSERT_EQ(r.status, 0);
@@ -72,9 +72,9 @@ TEST(EngineLock, WeakSignalsLockAtAnyPhaseOffsetTimingAndLevel) {
           Reception{"C", 2.9, 0.0, 0.83, 0.05}, Reception{"D", -2.2, 50e3, 0.25, 0.2},
           Reception{"E", -0.8, -50e3, 0.66, 0.35}}) {
         auto imp = at_snr(12);
-        imp.carrier_phase = p.phase;
-        imp.carrier_offset_hz = p.offset_hz;
-        imp.timing_offset = p.timing;
+        imp.carrierphase = p.phase;
+        imp.carrieroffsethz = p.offset_hz;
+        imp.timingoffset = p.timing;
         imp.level = p.level;
         const Result r = enginetest::measure(imp, 31);
         ASSERT_EQ(r.status, 0);
@@ -99,8 +99,8 @@ class MerTracking : public testing::TestWithParam<double> {};
 
 TEST_P(MerTracking, WithinHalfADecibel) {
     auto imp = at_snr(GetParam());
-    imp.timing_offset = 0.4;
-    imp.carrier_phase = 0.7;
+    imp.timingoffset = 0.4;
+    imp.carrierphase = 0.7;
     const Result r = enginetest::measure(imp, 3);
     ASSERT_EQ(r.status, 0);
     EXPECT_NEAR(r.diagnostic(rl::MerDb), GetParam(), 0.5);
@@ -113,7 +113,7 @@ INSTANTIATE_TEST_SUITE_P(Engine, MerTracking, testing::Values(15.0, 20.0, 25.0, 
 
 struct Channel {
     std::string name;
-    double tilt_db, ripple_db, ripple_cycles, gd_ns, gd_cycles;
+    double tiltdb, rippledb, ripplecycles, gd_ns, gd_cycles;
 };
 
 class ChannelResponse : public testing::TestWithParam<Channel> {};
@@ -121,13 +121,13 @@ class ChannelResponse : public testing::TestWithParam<Channel> {};
 TEST_P(ChannelResponse, RecoversTheInjectedCurves) {
     const auto& p = GetParam();
     auto imp = at_snr(30);
-    imp.tilt_db = p.tilt_db;
-    imp.ripple_db = p.ripple_db;
-    imp.ripple_cycles = p.ripple_cycles;
-    imp.gd_ripple_ns = p.gd_ns;
-    imp.gd_ripple_cycles = p.gd_cycles;
-    imp.timing_offset = 0.35;
-    imp.carrier_offset_hz = 12e3;
+    imp.tiltdb = p.tiltdb;
+    imp.rippledb = p.rippledb;
+    imp.ripplecycles = p.ripplecycles;
+    imp.gdripplens = p.gd_ns;
+    imp.gdripplecycles = p.gd_cycles;
+    imp.timingoffset = 0.35;
+    imp.carrieroffsethz = 12e3;
     const Result r = enginetest::measure(imp, 5);
     ASSERT_EQ(r.status, 0);
     EXPECT_LT(enginetest::response_rms_error(r, imp, false), 0.05);
@@ -160,7 +160,7 @@ double in_band_mean(const Result& r) {
 TEST(EngineSpectrum, CleanExciterReadsFlatInBandAndPassesTheMask) {
     for (const double offset : {0.0, 45e3}) {
         auto imp = at_snr(35);
-        imp.carrier_offset_hz = offset;  // the spectrum is centred on the pilot, not the capture
+        imp.carrieroffsethz = offset;  // the spectrum is centred on the pilot, not the capture
         const Result r = enginetest::measure(imp, 11);
         ASSERT_EQ(r.status, 0);
         const double mean = in_band_mean(r);
@@ -213,7 +213,7 @@ TEST(EngineSpectrum, NonLinearShouldersFailTheMaskAndMatchTheReference) {
     int compared = 0;
     for (std::size_t i = 0; i < rl::kSpectrumPoints; ++i) {
         const double f = rl::spectrumx(i);
-        const double reference = generator.reference_psd_db(f * 1e6);
+        const double reference = generator.referencepsddb(f * 1e6);
         if (std::abs(f) < 3.1 || reference < -60) continue;
         ASSERT_NEAR(mean[i], reference, 1.0) << f << " MHz";
         ++compared;
@@ -225,7 +225,7 @@ TEST(EngineSpectrum, NonLinearShouldersFailTheMaskAndMatchTheReference) {
 
 TEST(EngineEye, OpensAtTheSymbolInstantsOnly) {
     auto imp = at_snr(30);
-    imp.timing_offset = 0.6;
+    imp.timingoffset = 0.6;
     const Result r = enginetest::measure(imp, 17);
     ASSERT_EQ(r.status, 0);
     auto spread = [&](std::size_t j) {  // RMS distance to the nearest level at point j

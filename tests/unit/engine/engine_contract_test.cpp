@@ -104,7 +104,7 @@ TEST(EngineContract, NonFiniteValuesFailTheMeasurement) {
 
 TEST(EngineContract, ClippedExciterStillDemodulates) {
     vsb::Impairments imp;
-    imp.snr_db = 30;
+    imp.snrdb = 30;
     imp.level = 0.9;  // about a tenth of the samples clip
     const Result r = enginetest::measure(imp, 21);
     ASSERT_EQ(r.status, 0);
@@ -117,8 +117,8 @@ TEST(EngineContract, ClippedExciterStillDemodulates) {
 
 TEST(EngineContract, NoAllocationAfterTheFirstCall) {
     vsb::Impairments imp;
-    imp.snr_db = 25;
-    imp.gd_ripple_ns = 80;
+    imp.snrdb = 25;
+    imp.gdripplens = 80;
     vsb::Generator generator(9, imp);
     const auto first = enginetest::sample_block(generator);
     const auto second = enginetest::sample_block(generator);
@@ -131,8 +131,8 @@ TEST(EngineContract, NoAllocationAfterTheFirstCall) {
 
 TEST(EngineContract, SameCaptureSameResult) {
     vsb::Impairments imp;
-    imp.snr_db = 22;
-    imp.carrier_offset_hz = -8e3;
+    imp.snrdb = 22;
+    imp.carrieroffsethz = -8e3;
     vsb::Generator generator(4, imp);
     const auto samples = enginetest::sample_block(generator);
     const Result a = enginetest::run_engine(samples);

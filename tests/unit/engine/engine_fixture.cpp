@@ -73,10 +73,9 @@ namespace {
 
 double injected(const vsb::Impairments& imp, double f_mhz, bool group) {
     const double x = f_mhz / 6.0;
-    if (group)
-        return imp.gd_ripple_ns / 2 * std::sin(2 * std::numbers::pi * imp.gd_ripple_cycles * x);
-    return imp.tilt_db * x +
-           imp.ripple_db / 2 * std::sin(2 * std::numbers::pi * imp.ripple_cycles * x);
+    if (group) return imp.gdripplens / 2 * std::sin(2 * std::numbers::pi * imp.gdripplecycles * x);
+    return imp.tiltdb * x +
+           imp.rippledb / 2 * std::sin(2 * std::numbers::pi * imp.ripplecycles * x);
 }
 
 }  // namespace

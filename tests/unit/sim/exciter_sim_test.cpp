@@ -17,8 +17,8 @@ using simtest::Wire;
 using ::testing::Contains;
 using ::testing::HasSubstr;
 
-const Bytes kCapture = sim::build_client_frame(0x0001, 0);
-const Bytes kStatusRequest = sim::build_client_frame(0x0002, 0);
+const Bytes kCapture = sim::buildclientframe(0x0001, 0);
+const Bytes kStatusRequest = sim::buildclientframe(0x0002, 0);
 
 // The acknowledgement a client owes for a received packet.
 Bytes ack_of(const Bytes& packet) {
@@ -33,7 +33,7 @@ Bytes ack_of(const Bytes& packet) {
 
 bool well_formed(const Bytes& frame) {
     const std::size_t n = frame.size();
-    return n >= 10 && frame[0] == 0x80 && frame[1] == 0x46 && sim::read_u16(frame, 2) == n &&
+    return n >= 10 && frame[0] == 0x80 && frame[1] == 0x46 && sim::readu16(frame, 2) == n &&
            frame[n - 2] == sim::checksum(std::span(frame).first(n - 2)) && frame[n - 1] == 0x96;
 }
 
