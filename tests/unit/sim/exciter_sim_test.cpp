@@ -81,7 +81,7 @@ TEST(ExciterSim, FullCaptureAndStatusExchange) {
     EXPECT_TRUE(well_formed(*status));
     EXPECT_EQ(sim::hex(std::span(*status).first(12)), "80 46 0E 00 02 00 00 00 00 47 68 67");
 
-    ASSERT_TRUE(sim.wait_for_prefix("TX 14 ", 5000));
+    ASSERT_TRUE(sim.waitforprefix("TX 14 ", 5000));
     const auto lines = sim.lines();
     EXPECT_THAT(lines, Contains("RX 10 80 46 0A 00 01 00 00 00 D1 96"));
     EXPECT_THAT(lines, Contains("RX 10 80 46 0A 00 01 80 20 03 74 96"));
@@ -98,7 +98,7 @@ TEST(ExciterSim, TakesClientsOneAfterAnotherAndJoinsSplitInput) {
     {
         Wire first(sim.port());
         ASSERT_TRUE(first.send(Bytes(kCapture.begin(), kCapture.begin() + 3)));
-        ASSERT_TRUE(sim.wait_for_prefix("CONNECT ", 5000));
+        ASSERT_TRUE(sim.waitforprefix("CONNECT ", 5000));
         ASSERT_TRUE(first.send(Bytes(kCapture.begin() + 3, kCapture.end())));
         const auto pkt = first.read(sim::kShortPacketSize);
         ASSERT_TRUE(pkt);
@@ -114,9 +114,9 @@ TEST(ExciterSim, TakesClientsOneAfterAnotherAndJoinsSplitInput) {
 
     // The record comes through a pipe, apart from the socket: wait for its last line.
     const auto status_reply = [](const std::string& l) { return l.starts_with("TX 14 "); };
-    const auto first_reply = sim.wait_for(status_reply, 5000);
+    const auto first_reply = sim.waitfor(status_reply, 5000);
     ASSERT_TRUE(first_reply);
-    ASSERT_TRUE(sim.wait_for(status_reply, 5000, *first_reply + 1));
+    ASSERT_TRUE(sim.waitfor(status_reply, 5000, *first_reply + 1));
     const auto lines = sim.lines();
     EXPECT_EQ(count_prefix(lines, "CONNECT 127.0.0.1:"), 2u);
     EXPECT_THAT(lines, Contains("DISCONNECT peer closed"));
@@ -140,7 +140,7 @@ TEST(ExciterSim, CorruptedSplitAndGarbageRepliesOnTheWire) {
     const auto noise = wire.read(50);
     ASSERT_TRUE(noise);
     EXPECT_EQ((*noise)[0], 0xA5);
-    ASSERT_TRUE(sim.wait_for_prefix("FAULT garbage reply=3 bytes=50", 5000));
+    ASSERT_TRUE(sim.waitforprefix("FAULT garbage reply=3 bytes=50", 5000));
 }
 
 TEST(ExciterSim, ClosesMidCaptureAndSilentModeNeverReplies) {
@@ -154,14 +154,14 @@ TEST(ExciterSim, ClosesMidCaptureAndSilentModeNeverReplies) {
     const auto rest = wire.read_to_end();
     ASSERT_TRUE(rest) << "the exciter ends the stream";
     EXPECT_EQ(rest->size(), sim::kLongPacketSize) << "packet 2, then the end";
-    ASSERT_TRUE(closing.wait_for_prefix("FAULT close after=2", 5000));
+    ASSERT_TRUE(closing.waitforprefix("FAULT close after=2", 5000));
 
     SimProcess silent({"--silent"});
     ASSERT_TRUE(silent.started());
     Wire quiet(silent.port());
     ASSERT_TRUE(quiet.send(kCapture));
     ASSERT_TRUE(quiet.send(kStatusRequest));
-    ASSERT_TRUE(silent.wait_for_prefix("FAULT silent reply=2", 5000));
+    ASSERT_TRUE(silent.waitforprefix("FAULT silent reply=2", 5000));
     quiet.shut_write();
     const auto nothing = quiet.read_to_end();
     ASSERT_TRUE(nothing);
@@ -177,14 +177,14 @@ TEST(ExciterSim, EndsBySignalOrTimeLimitAndRejectsBadOptions) {
 
     SimProcess limited({"--max-seconds", "1"});
     ASSERT_TRUE(limited.started());
-    const auto ended = limited.wait_exit(30000);
+    const auto ended = limited.waitexit(30000);
     ASSERT_TRUE(ended);
     EXPECT_TRUE(WIFEXITED(*ended) && WEXITSTATUS(*ended) == 0);
     EXPECT_EQ(limited.lines().back(), "STOP max-seconds");
 
     SimProcess bad({"--packets", "40"});
     EXPECT_FALSE(bad.started());
-    const auto failed = bad.wait_exit(30000);
+    const auto failed = bad.waitexit(30000);
     ASSERT_TRUE(failed);
     EXPECT_TRUE(WIFEXITED(*failed) && WEXITSTATUS(*failed) == 2);
 }
