@@ -40,12 +40,12 @@ TEST(Generator, LevelIsTheRmsAndWordsClipAtFullScale) {
     vsb::Generator loud(1, imp);
     std::vector<std::uint8_t> words(4 * vsb::kCaptureSamples);
     loud.capture(words.data(), vsb::kCaptureSamples);
-    int at_limit = 0;
+    int atlimit = 0;
     for (std::size_t i = 0; i < words.size(); i += 2) {
         const auto v = static_cast<std::int16_t>(words[i] | (words[i + 1] << 8));
-        at_limit += v == 32767 || v == -32768;
+        atlimit += v == 32767 || v == -32768;
     }
-    EXPECT_GT(at_limit, 1000);
+    EXPECT_GT(atlimit, 1000);
 }
 
 TEST(Generator, ReferenceSpectrumHasTheVsbShape) {

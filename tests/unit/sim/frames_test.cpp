@@ -7,7 +7,7 @@
 namespace sim {
 namespace {
 
-Bytes from_hex(const std::string& text) {
+Bytes fromhex(const std::string& text) {
     Bytes out;
     for (std::size_t i = 0; i + 1 < text.size(); i += 3) {
         out.push_back(static_cast<std::uint8_t>(std::stoi(text.substr(i, 2), nullptr, 16)));
@@ -15,9 +15,9 @@ Bytes from_hex(const std::string& text) {
     return out;
 }
 
-const Bytes kCaptureRequest = from_hex("80 46 0A 00 01 00 00 00 D1 96");
-const Bytes kStatusRequest = from_hex("80 46 0A 00 02 00 00 00 D2 96");
-const Bytes kAck3of32 = from_hex("80 46 0A 00 01 80 20 03 74 96");
+const Bytes kCaptureRequest = fromhex("80 46 0A 00 01 00 00 00 D1 96");
+const Bytes kStatusRequest = fromhex("80 46 0A 00 02 00 00 00 D2 96");
+const Bytes kAck3of32 = fromhex("80 46 0A 00 01 80 20 03 74 96");
 
 TEST(SimFrames, ClientFramesMatchTheWireExamples) {
     EXPECT_EQ(buildclientframe(0x0001, 0), kCaptureRequest);
@@ -39,11 +39,11 @@ TEST(SimFrames, SamplePacketLayout) {
     EXPECT_EQ(pkt[1036], checksum(std::span(pkt).first(1036)));
     EXPECT_EQ(pkt[1037], kFrameTail);
 
-    const Bytes short_pkt = buildpacket(32, 32, data, status, true);
-    ASSERT_EQ(short_pkt.size(), kShortPacketSize);
-    EXPECT_EQ(hex(std::span(short_pkt).first(8)), "80 46 0A 04 01 00 20 20");
-    EXPECT_EQ(short_pkt[1032], checksum(std::span(short_pkt).first(1032)));
-    EXPECT_EQ(short_pkt[1033], kFrameTail);
+    const Bytes shortpkt = buildpacket(32, 32, data, status, true);
+    ASSERT_EQ(shortpkt.size(), kShortPacketSize);
+    EXPECT_EQ(hex(std::span(shortpkt).first(8)), "80 46 0A 04 01 00 20 20");
+    EXPECT_EQ(shortpkt[1032], checksum(std::span(shortpkt).first(1032)));
+    EXPECT_EQ(shortpkt[1033], kFrameTail);
 }
 
 TEST(SimFrames, StatusFrameLayout) {
@@ -98,10 +98,10 @@ TEST(SimFrameReader, RejectsMalformedInputAndResynchronises) {
     badsum[8] = 0xD2;
     Bytes badtail = kCaptureRequest;
     badtail[9] = 0x95;
-    const Bytes badlength = from_hex("80 46 0B 00 01 00 00 00 D2 96");
-    const Bytes bad_header = from_hex("80 47");
-    const Bytes junk = from_hex("00 11 22");
-    for (const Bytes* part : std::vector<const Bytes*>{&junk, &badsum, &bad_header, &kStatusRequest,
+    const Bytes badlength = fromhex("80 46 0B 00 01 00 00 00 D2 96");
+    const Bytes badheader = fromhex("80 47");
+    const Bytes junk = fromhex("00 11 22");
+    for (const Bytes* part : std::vector<const Bytes*>{&junk, &badsum, &badheader, &kStatusRequest,
                                                        &badtail, &badlength, &kCaptureRequest}) {
         reader.feed(*part);
     }
