@@ -14,7 +14,7 @@ namespace {
 
 // A capture with everything the engine has to undo: noise, carrier offset and phase, timing,
 // and a channel with amplitude and group-delay ripple.
-std::vector<std::int32_t> make_sample_block() {
+std::vector<std::int32_t> makesampleblock() {
     vsb::Impairments imp;
     imp.snrdb = 30;
     imp.rippledb = 0.5;
@@ -31,7 +31,7 @@ std::vector<std::int32_t> make_sample_block() {
 }
 
 void BM_monitormain(benchmark::State& state) {
-    const auto samples = make_sample_block();
+    const auto samples = makesampleblock();
     std::vector<std::uint8_t> results(resultlayout::kBlockSize);
     monitormain(samples.data(), results.data(), 2000.0, 0, 0);  // plans and tapers, once
     for (auto _ : state) {

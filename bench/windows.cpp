@@ -90,7 +90,7 @@ BENCHMARK(BM_showdata)
     ->Repetitions(5)
     ->ReportAggregatesOnly();
 
-void BM_snrshowstatus_fullring(benchmark::State& state) {
+void BM_snrshowstatusfullring(benchmark::State& state) {
     Session& s = session();
     auto w = createmeasurewindow(exciter::WindowKind::ImdSnr, *s.main);
     w->form().show();
@@ -105,7 +105,7 @@ void BM_snrshowstatus_fullring(benchmark::State& state) {
     w->form().close();
     QCoreApplication::processEvents();
 }
-BENCHMARK(BM_snrshowstatus_fullring)
+BENCHMARK(BM_snrshowstatusfullring)
     ->Unit(benchmark::kMillisecond)
     ->Repetitions(5)
     ->ReportAggregatesOnly();
