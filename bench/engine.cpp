@@ -14,14 +14,14 @@ namespace {
 
 // A capture with everything the engine has to undo: noise, carrier offset and phase, timing,
 // and a channel with amplitude and group-delay ripple.
-std::vector<std::int32_t> make_sample_block() {
+std::vector<std::int32_t> makesampleblock() {
     vsb::Impairments imp;
-    imp.snr_db = 30;
-    imp.ripple_db = 0.5;
-    imp.gd_ripple_ns = 50;
-    imp.carrier_offset_hz = 20e3;
-    imp.carrier_phase = 1.0;
-    imp.timing_offset = 0.3;
+    imp.snrdb = 30;
+    imp.rippledb = 0.5;
+    imp.gdripplens = 50;
+    imp.carrieroffsethz = 20e3;
+    imp.carrierphase = 1.0;
+    imp.timingoffset = 0.3;
     vsb::Generator generator(42, imp);
     std::vector<std::uint8_t> words(4 * vsb::kCaptureSamples);
     generator.capture(words.data(), vsb::kCaptureSamples);
@@ -31,7 +31,7 @@ std::vector<std::int32_t> make_sample_block() {
 }
 
 void BM_monitormain(benchmark::State& state) {
-    const auto samples = make_sample_block();
+    const auto samples = makesampleblock();
     std::vector<std::uint8_t> results(resultlayout::kBlockSize);
     monitormain(samples.data(), results.data(), 2000.0, 0, 0);  // plans and tapers, once
     for (auto _ : state) {

@@ -45,7 +45,7 @@ class LogBench {
 
 const std::string kText = "Successfully connected with server!";
 
-void BM_postlog_text(benchmark::State& state) {
+void BM_postlogtext(benchmark::State& state) {
     LogBench bench;
     auto thread = bench.newthread();
     std::size_t posted = 0;
@@ -62,10 +62,10 @@ void BM_postlog_text(benchmark::State& state) {
     }
     state.SetItemsProcessed(static_cast<std::int64_t>(posted));
 }
-BENCHMARK(BM_postlog_text);
+BENCHMARK(BM_postlogtext);
 
 // From the first post until the thread has written and flushed every entry.
-void BM_logthread_text_throughput(benchmark::State& state) {
+void BM_logthreadtextthroughput(benchmark::State& state) {
     LogBench bench;
     const auto entries = static_cast<std::size_t>(state.range(0));
     for (auto _ : state) {
@@ -79,10 +79,10 @@ void BM_logthread_text_throughput(benchmark::State& state) {
     }
     state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * entries));
 }
-BENCHMARK(BM_logthread_text_throughput)->Arg(200000)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_logthreadtextthroughput)->Arg(200000)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // Capture halves as the super mode posts them: 4096 dump lines each.
-void BM_logthread_dump_throughput(benchmark::State& state) {
+void BM_logthreaddumpthroughput(benchmark::State& state) {
     LogBench bench;
     std::vector<std::uint8_t> half(16384);
     for (std::size_t i = 0; i < half.size(); ++i) half[i] = static_cast<std::uint8_t>(i * 37);
@@ -99,7 +99,7 @@ void BM_logthread_dump_throughput(benchmark::State& state) {
     }
     state.SetItemsProcessed(state.iterations() * halves * 4097);  // lines written
 }
-BENCHMARK(BM_logthread_dump_throughput)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_logthreaddumpthroughput)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 

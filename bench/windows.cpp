@@ -29,9 +29,9 @@ std::vector<std::uint8_t> resultblock(resultlayout::kBlockSize);
 
 void makeresult() {
     vsb::Impairments imp;
-    imp.snr_db = 30;
-    imp.ripple_db = 0.5;
-    imp.gd_ripple_ns = 50;
+    imp.snrdb = 30;
+    imp.rippledb = 0.5;
+    imp.gdripplens = 50;
     vsb::Generator generator(7, imp);
     std::vector<std::uint8_t> words(4 * vsb::kCaptureSamples);
     generator.capture(words.data(), vsb::kCaptureSamples);
@@ -90,7 +90,7 @@ BENCHMARK(BM_showdata)
     ->Repetitions(5)
     ->ReportAggregatesOnly();
 
-void BM_snrshowstatus_fullring(benchmark::State& state) {
+void BM_snrshowstatusfullring(benchmark::State& state) {
     Session& s = session();
     auto w = createmeasurewindow(exciter::WindowKind::ImdSnr, *s.main);
     w->form().show();
@@ -105,7 +105,7 @@ void BM_snrshowstatus_fullring(benchmark::State& state) {
     w->form().close();
     QCoreApplication::processEvents();
 }
-BENCHMARK(BM_snrshowstatus_fullring)
+BENCHMARK(BM_snrshowstatusfullring)
     ->Unit(benchmark::kMillisecond)
     ->Repetitions(5)
     ->ReportAggregatesOnly();

@@ -14,10 +14,10 @@ jobs=${JOBS:-$(nproc)}
 
 # area -> gtest filter; only areas with tests are built.
 declare -A filters=(
-    [platform]='*' [services]='*' [link]='*' [shell]='*' [config]='*' [windows]='*'
-    [sim]='ExciterSim.*' [soak]='*'
+    [platform]='*' [services]='*' [link]='*' [shell]='*' [windows]='*'
+    [exciter-sim]='ExciterSim.*' [soak]='*'
 )
-areas=(platform services link shell config windows sim)
+areas=(platform services link shell windows exciter-sim)
 if [ "${TSAN_SOAK:-0}" = 1 ]; then areas+=(soak); fi
 targets=()
 for area in "${areas[@]}"; do

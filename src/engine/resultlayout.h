@@ -91,10 +91,10 @@ inline void write(std::uint8_t* block, std::size_t offset, double v) {
     std::memcpy(block + offset, &v, sizeof v);
 }
 
-inline double constellation_x(const std::uint8_t* b, std::size_t i) {
+inline double constellationx(const std::uint8_t* b, std::size_t i) {
     return read(b, kConstellationOffset + 16 * i);
 }
-inline double constellation_y(const std::uint8_t* b, std::size_t i) {
+inline double constellationy(const std::uint8_t* b, std::size_t i) {
     return read(b, kConstellationOffset + 16 * i + 8);
 }
 inline double eye(const std::uint8_t* b, std::size_t trace, std::size_t j) {
@@ -103,10 +103,10 @@ inline double eye(const std::uint8_t* b, std::size_t trace, std::size_t j) {
 inline double spectrum(const std::uint8_t* b, std::size_t i) {
     return read(b, kSpectrumOffset + 8 * i);
 }
-inline double freq_error(const std::uint8_t* b, std::size_t i) {
+inline double freqerror(const std::uint8_t* b, std::size_t i) {
     return read(b, kFreqErrorOffset + 8 * i);
 }
-inline double group_error(const std::uint8_t* b, std::size_t i) {
+inline double grouperror(const std::uint8_t* b, std::size_t i) {
     return read(b, kGroupErrorOffset + 8 * i);
 }
 inline double figure(const std::uint8_t* b, Figure f) {
@@ -130,13 +130,13 @@ inline void writelock(std::uint8_t* b, LockReason reason) {
 }
 
 // x positions on the charts follow from the index, not from the block.
-inline double eye_x(std::size_t j) {
+inline double eyex(std::size_t j) {
     return 1.0 + (static_cast<double>(j) - 5.0) / 11.0;
 }
-inline double spectrum_x(std::size_t i) {
+inline double spectrumx(std::size_t i) {
     return i * 5.38 * 2 / 4095 - 5.38;
 }
-inline double response_x(std::size_t i) {
+inline double responsex(std::size_t i) {
     return -3.0 + 6.0 * i / 2048;
 }
 

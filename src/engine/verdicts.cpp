@@ -57,11 +57,11 @@ double maskmargin(const std::uint8_t* block) {
 }
 
 bool flatnesspass(const std::uint8_t* block) {
-    return within(block, resultlayout::freq_error, kFlatnessBound);
+    return within(block, resultlayout::freqerror, kFlatnessBound);
 }
 
 bool groupdelaypass(const std::uint8_t* block) {
-    return within(block, resultlayout::group_error, kGroupBound);
+    return within(block, resultlayout::grouperror, kGroupBound);
 }
 
 Judgement judge(const std::uint8_t* block, int result) {

@@ -8,7 +8,7 @@
 
 namespace exciter {
 
-std::string linkErrorMessage(int code) {
+std::string linkerrormessage(int code) {
     std::string text = platform::oserrortext(code);
     if (text.size() > 255) return {};
     while (!text.empty() && (static_cast<unsigned char>(text.back()) < 33 || text.back() == '.'))
@@ -57,7 +57,7 @@ void Link::disconnected() {
 }
 
 void Link::socketerror(platform::SocketErrorKind, int& code) {
-    const std::string text = "Connection Error:" + linkErrorMessage(code) + ",Please Check!";
+    const std::string text = "Connection Error:" + linkerrormessage(code) + ",Please Check!";
     owner_.linkchanged(LinkEvent::Failed, text);
     socket_->setactive(false);
     code = 0;

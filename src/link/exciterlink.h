@@ -110,6 +110,6 @@ class Link {
 };
 
 // The operating system's text for an error code, without trailing blanks, controls and stops.
-std::string linkErrorMessage(int code);
+std::string linkerrormessage(int code);
 
 }  // namespace exciter

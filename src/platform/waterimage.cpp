@@ -84,7 +84,7 @@ std::int32_t WaterImage::clampedheight(int x, int y) const {
     return cur_[index(std::clamp(x, 0, w_ - 1), std::clamp(y, 0, h_ - 1))];
 }
 
-void WaterImage::render(const std::uint8_t* src_rgb, std::uint8_t* dst_rgb) const {
+void WaterImage::render(const std::uint8_t* srcrgb, std::uint8_t* dstrgb) const {
     for (int y = 0; y < h_; ++y) {
         for (int x = 0; x < w_; ++x) {
             const std::int32_t dx = clampedheight(x - 1, y) - clampedheight(x + 1, y);
@@ -93,8 +93,8 @@ void WaterImage::render(const std::uint8_t* src_rgb, std::uint8_t* dst_rgb) cons
             const int sx = std::clamp(x + (dx >> kSlopeShift), 0, w_ - 1);
             const int sy = std::clamp(y + (dy >> kSlopeShift), 0, h_ - 1);
             const int light = std::clamp(dx >> 2, -64, 64);
-            const std::uint8_t* s = src_rgb + 3 * index(sx, sy);
-            std::uint8_t* d = dst_rgb + 3 * index(x, y);
+            const std::uint8_t* s = srcrgb + 3 * index(sx, sy);
+            std::uint8_t* d = dstrgb + 3 * index(x, y);
             for (int c = 0; c < 3; ++c) d[c] = shade(s[c], light);
         }
     }

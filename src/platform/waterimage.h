@@ -46,7 +46,7 @@ class WaterImage : public Control {
 
     // Draws the picture (packed RGB, picturewidth() x pictureheight()) as seen through the
     // water into dst (same size).
-    void render(const std::uint8_t* src_rgb, std::uint8_t* dst_rgb) const;
+    void render(const std::uint8_t* srcrgb, std::uint8_t* dstrgb) const;
 
     // After every step: the view repaints.
     std::function<void()> onstep;

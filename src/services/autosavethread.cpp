@@ -48,7 +48,7 @@ bool postautosave(tautosavethread* t, unsigned msg, const std::uint8_t* data, st
 }
 
 tautosavethread::tautosavethread(LocalClock clock, WriteCall write)
-    : file_(std::move(write)), clock_(orDesktopClock(std::move(clock))) {}
+    : file_(std::move(write)), clock_(ordesktopclock(std::move(clock))) {}
 
 tautosavethread::~tautosavethread() {
     stop();

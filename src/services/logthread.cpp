@@ -67,7 +67,7 @@ bool postlog(TlogThread* t, unsigned msg, const std::string& text, const std::ui
 }
 
 TlogThread::TlogThread(LocalClock clock, WriteCall write)
-    : clock_(orDesktopClock(std::move(clock))), file_(std::move(write)) {
+    : clock_(ordesktopclock(std::move(clock))), file_(std::move(write)) {
     line_.reserve(256);
 }
 

@@ -14,7 +14,7 @@ namespace {
 constexpr int kPow10[] = {1, 10, 100, 1000, 10000};
 }  // namespace
 
-LocalClock orDesktopClock(LocalClock clock) {
+LocalClock ordesktopclock(LocalClock clock) {
     if (clock) return clock;
     return [] { return platform::desktop().localtime(); };
 }

@@ -10,7 +10,7 @@
 
 // Where a worker takes its local time from; empty means the desktop's clock.
 using LocalClock = std::function<platform::LocalTime()>;
-LocalClock orDesktopClock(LocalClock clock);
+LocalClock ordesktopclock(LocalClock clock);
 
 // Appends v in decimal, zero-padded to at least `width` digits (printf's "%.Nd").
 void appendpadded(std::string& out, int v, int width);

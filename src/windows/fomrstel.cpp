@@ -42,8 +42,8 @@ void TForm_ste::showdata(const std::uint8_t* block) {
     auto& points = series_stel->points;
     points.clear();
     for (std::size_t i = 0; i < resultlayout::kConstellationPoints; ++i) {
-        double x = resultlayout::constellation_x(block, i);
-        double y = resultlayout::constellation_y(block, i);
+        double x = resultlayout::constellationx(block, i);
+        double y = resultlayout::constellationy(block, i);
         if (std::fabs(x) > kMaxReal) continue;
         if (!windows::plotvalue(x) || !windows::plotvalue(y)) continue;
         points.push_back({x, y});

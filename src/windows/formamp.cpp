@@ -21,7 +21,7 @@ void plotresponse(platform::Series& s, const std::uint8_t* block,
     s.points.clear();
     for (std::size_t i = 0; i < resultlayout::kResponsePoints; ++i) {
         double y = read(block, i);
-        if (windows::plotvalue(y)) s.points.push_back({resultlayout::response_x(i), y});
+        if (windows::plotvalue(y)) s.points.push_back({resultlayout::responsex(i), y});
     }
 }
 
@@ -127,10 +127,10 @@ void TForm_amp::drawmask() {
 
 void TForm_amp::showdata(const std::uint8_t* block) {
     if (!block) return;
-    plotresponse(series_freq, block, resultlayout::freq_error);
+    plotresponse(series_freq, block, resultlayout::freqerror);
     cht_freq.attach(series_freq);
     cht_freq.repaint();
-    plotresponse(series_group, block, resultlayout::group_error);
+    plotresponse(series_group, block, resultlayout::grouperror);
     cht_group.attach(series_group);
     cht_group.repaint();
     refreshreadout();

@@ -45,7 +45,7 @@ void TForm_eye::showdata(const std::uint8_t* block) {
         points.clear();
         for (std::size_t j = 0; j < resultlayout::kEyePointsPerTrace; ++j) {
             double y = resultlayout::eye(block, i, j);
-            if (windows::plotvalue(y)) points.push_back({resultlayout::eye_x(j), y});
+            if (windows::plotvalue(y)) points.push_back({resultlayout::eyex(j), y});
         }
         cht_eye.attach(*traces[i]);
     }

@@ -47,7 +47,7 @@ void TForm_spec::showdata(const std::uint8_t* block) {
     points.clear();
     for (std::size_t i = 0; i < resultlayout::kSpectrumPoints; ++i) {
         double y = resultlayout::spectrum(block, i);
-        if (windows::plotvalue(y)) points.push_back({resultlayout::spectrum_x(i), y});
+        if (windows::plotvalue(y)) points.push_back({resultlayout::spectrumx(i), y});
     }
     cht_spect.attach(series_spect);
     cht_spect.repaint();

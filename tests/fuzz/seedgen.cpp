@@ -64,9 +64,9 @@ void readpathseeds(const fs::path& dir) {
     const sim::StatusBlock st{0, 0x47, 0x68, 0x67};
     auto slice = [&](int n) { return std::span(data).subspan((n - 1) * 1024, 1024); };
     Script split = opened(1);
-    split.raw(sim::build_packet(32, 1, slice(1), st, false)).deliver(3).deliver(700).deliver();
-    auto two = sim::build_packet(32, 2, slice(2), st, false);
-    const auto third = sim::build_packet(32, 3, slice(3), st, false);
+    split.raw(sim::buildpacket(32, 1, slice(1), st, false)).deliver(3).deliver(700).deliver();
+    auto two = sim::buildpacket(32, 2, slice(2), st, false);
+    const auto third = sim::buildpacket(32, 3, slice(3), st, false);
     two.insert(two.end(), third.begin(), third.end());
     split.raw(two).deliver();
     save(dir, "split-coalesced", split.bytes());
@@ -75,8 +75,7 @@ void readpathseeds(const fs::path& dir) {
          opened(2).advance(2100).advance(2100).advance(2100).advance(2100).bytes());
     save(dir, "drop-reconnect",
          capture(opened(4), 5).op(Op::PeerClose).op(Op::Connect).advance(2100).bytes());
-    save(dir, "status-raw",
-         opened(5).raw(sim::build_status_frame(st)).deliver(5).deliver().bytes());
+    save(dir, "status-raw", opened(5).raw(sim::buildstatusframe(st)).deliver(5).deliver().bytes());
 }
 
 // Captures, status exchanges and the faults around them, for the frame-rules target.

@@ -192,11 +192,11 @@ class E2eCase {
     bool openwindow(const std::string& button, const std::string& form) {
         return app_->send("click mainform " + button) && waitshowing(form);
     }
-    bool waitshowing(const std::string& form, int timeout_ms = 15000) {
+    bool waitshowing(const std::string& form, int timeoutms = 15000) {
         return app_->until(
             "forms",
             [&](const std::string& a) { return a.find(" " + form + "*") != std::string::npos; },
-            timeout_ms, kBusyMs);
+            timeoutms, kBusyMs);
     }
     // "enabled=0|1" of a main-window control.
     std::string enabled(const std::string& control) {

@@ -52,36 +52,35 @@ class KorvinProcess {
     pid_t pid() const { return pid_; }
 
     // Sends one driver command and returns its answer ("" when none came in time).
-    std::string command(const std::string& line, int timeout_ms = 10000) {
+    std::string command(const std::string& line, int timeoutms = 10000) {
         if (!send(line)) return "";
-        return readline(timeout_ms);
+        return readline(timeoutms);
     }
     // Sends a command whose answer comes later (one that opens a modal window or dialog).
     bool send(const std::string& line) {
         const std::string text = line + "\n";
         return ::write(in_, text.data(), text.size()) == static_cast<ssize_t>(text.size());
     }
-    std::string reply(int timeout_ms = 10000) { return readline(timeout_ms); }
+    std::string reply(int timeoutms = 10000) { return readline(timeoutms); }
     // Repeats a command until its answer satisfies `want` (the driver has no change
-    // notification: the program's state is polled); each answer waited for up to `answer_ms`.
+    // notification: the program's state is polled); each answer waited for up to `answerms`.
     template <typename Want>
-    bool until(const std::string& line, Want&& want, int timeout_ms = 10000,
-               int answer_ms = 10000) {
-        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+    bool until(const std::string& line, Want&& want, int timeoutms = 10000, int answerms = 10000) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutms);
         while (std::chrono::steady_clock::now() < end) {
-            if (want(command(line, answer_ms))) return true;
+            if (want(command(line, answerms))) return true;
             ::poll(nullptr, 0, 20);
         }
         return false;
     }
     // Repeats a command until its answer is `want`.
-    bool waitfor(const std::string& line, const std::string& want, int timeout_ms = 10000) {
+    bool waitfor(const std::string& line, const std::string& want, int timeoutms = 10000) {
         return until(
-            line, [&](const std::string& a) { return a == want; }, timeout_ms);
+            line, [&](const std::string& a) { return a == want; }, timeoutms);
     }
     // Waits for the program to end; its exit code.
-    std::optional<int> waitexit(int timeout_ms = 10000) {
-        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+    std::optional<int> waitexit(int timeoutms = 10000) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutms);
         while (std::chrono::steady_clock::now() < end) {
             int status = 0;
             if (::waitpid(pid_, &status, WNOHANG) == pid_) {
@@ -143,8 +142,8 @@ class KorvinProcess {
         in_ = inpipe[1];
         out_ = outpipe[0];
     }
-    std::string readline(int timeout_ms) {
-        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+    std::string readline(int timeoutms) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutms);
         for (;;) {
             if (auto nl = buffer_.find('\n'); nl != std::string::npos) {
                 std::string line = buffer_.substr(0, nl);

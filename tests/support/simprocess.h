@@ -4,10 +4,10 @@
 //   korvin::test::SimProcess sim({"--packets", "4"});
 //   ASSERT_TRUE(sim.started());
 //   connect to 127.0.0.1:sim.port() ...
-//   auto ack = sim.wait_for_prefix("RX 10 80 46 0A 00 01 80", 5000);
+//   auto ack = sim.waitforprefix("RX 10 80 46 0A 00 01 80", 5000);
 //
 // The record reaches the test through a pipe, not in step with the socket: a reply can be
-// read before the lines about it arrive. Wait for the last line you need (wait_for) before
+// read before the lines about it arrive. Wait for the last line you need (waitfor) before
 // looking at lines().
 #pragma once
 
@@ -38,11 +38,11 @@ class SimProcess {
 
     // `args` come after "--port 0 --max-seconds 300", so they may override both.
     explicit SimProcess(const std::vector<std::string>& args = {},
-                        const std::string& binary = EXCITER_SIM_BIN, int start_timeout_ms = 10000) {
-        std::vector<std::string> argv_text = {binary, "--port", "0", "--max-seconds", "300"};
-        argv_text.insert(argv_text.end(), args.begin(), args.end());
-        spawn(argv_text);
-        const auto listening = wait_for_prefix("listening ", start_timeout_ms);
+                        const std::string& binary = EXCITER_SIM_BIN, int starttimeoutms = 10000) {
+        std::vector<std::string> argvtext = {binary, "--port", "0", "--max-seconds", "300"};
+        argvtext.insert(argvtext.end(), args.begin(), args.end());
+        spawn(argvtext);
+        const auto listening = waitforprefix("listening ", starttimeoutms);
         if (listening) {
             port_ = std::stoi(listening->substr(listening->rfind(':') + 1));
         }
@@ -64,10 +64,9 @@ class SimProcess {
         return lines_;
     }
 
-    // Index of the first line from `from` on that satisfies `pred`, waiting up to timeout_ms
+    // Index of the first line from `from` on that satisfies `pred`, waiting up to timeoutms
     // for it to be printed; nullopt on time-out or when the process has ended without it.
-    std::optional<std::size_t> wait_for(const Predicate& pred, int timeout_ms,
-                                        std::size_t from = 0) {
+    std::optional<std::size_t> waitfor(const Predicate& pred, int timeoutms, std::size_t from = 0) {
         std::unique_lock lock(mutex_);
         std::optional<std::size_t> found;
         const auto search = [&] {
@@ -77,24 +76,24 @@ class SimProcess {
             from = std::max(from, lines_.size());
             return found.has_value() || eof_;
         };
-        changed_.wait_for(lock, std::chrono::milliseconds(timeout_ms), search);
+        changed_.wait_for(lock, std::chrono::milliseconds(timeoutms), search);
         return found;
     }
 
-    std::optional<std::string> wait_for_prefix(const std::string& prefix, int timeout_ms,
-                                               std::size_t from = 0) {
+    std::optional<std::string> waitforprefix(const std::string& prefix, int timeoutms,
+                                             std::size_t from = 0) {
         const auto index =
-            wait_for([&](const std::string& l) { return l.starts_with(prefix); }, timeout_ms, from);
+            waitfor([&](const std::string& l) { return l.starts_with(prefix); }, timeoutms, from);
         if (!index) return std::nullopt;
         std::lock_guard lock(mutex_);
         return lines_[*index];
     }
 
-    // Waits up to timeout_ms for the process to end by itself; its wait status, or nullopt.
-    std::optional<int> wait_exit(int timeout_ms) {
+    // Waits up to timeoutms for the process to end by itself; its wait status, or nullopt.
+    std::optional<int> waitexit(int timeoutms) {
         {
             std::unique_lock lock(mutex_);
-            if (!changed_.wait_for(lock, std::chrono::milliseconds(timeout_ms),
+            if (!changed_.wait_for(lock, std::chrono::milliseconds(timeoutms),
                                    [this] { return eof_; })) {
                 return std::nullopt;
             }
@@ -106,17 +105,17 @@ class SimProcess {
     int stop() {
         if (pid_ <= 0) return status_;
         ::kill(pid_, SIGTERM);
-        if (const auto status = wait_exit(10000)) return *status;
+        if (const auto status = waitexit(10000)) return *status;
         ::kill(pid_, SIGKILL);
         return reap();
     }
 
   private:
-    void spawn(const std::vector<std::string>& argv_text) {
+    void spawn(const std::vector<std::string>& argvtext) {
         int fds[2];
         if (::pipe2(fds, O_CLOEXEC) != 0) return;
         std::vector<char*> argv;
-        for (const auto& a : argv_text) argv.push_back(const_cast<char*>(a.c_str()));
+        for (const auto& a : argvtext) argv.push_back(const_cast<char*>(a.c_str()));
         argv.push_back(nullptr);
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
@@ -129,10 +128,10 @@ class SimProcess {
             eof_ = true;
             return;
         }
-        reader_ = std::thread([this, fd = fds[0]] { read_lines(fd); });
+        reader_ = std::thread([this, fd = fds[0]] { readlines(fd); });
     }
 
-    void read_lines(int fd) {
+    void readlines(int fd) {
         std::string partial;
         char buffer[4096];
         ssize_t n;

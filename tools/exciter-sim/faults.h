@@ -20,19 +20,19 @@ struct Selector {
 };
 
 struct Faults {
-    Selector drop;        // reply not sent
-    Selector bad_sum;     // checksum byte off by one
-    Selector bad_tail;    // tail byte 0x95
-    Selector bad_length;  // length field one more than the frame
-    Selector skip;        // packet n+2 instead of n+1
-    Selector repeat;      // packet n again instead of n+1
-    Selector split;       // frame sent in two writes, split_gap_ms apart
-    Selector garbage;     // garbage_bytes of noise instead of the reply
+    Selector drop;       // reply not sent
+    Selector badsum;     // checksum byte off by one
+    Selector badtail;    // tail byte 0x95
+    Selector badlength;  // length field one more than the frame
+    Selector skip;       // packet n+2 instead of n+1
+    Selector repeat;     // packet n again instead of n+1
+    Selector split;      // frame sent in two writes, splitgapms apart
+    Selector garbage;    // garbagebytes of noise instead of the reply
     Selector delayed = Selector{{}, 1};
-    int delay_ms = 0;
-    int split_gap_ms = 20;
-    std::size_t garbage_bytes = 64;
-    int close_after = 0;  // close the connection after sending this packet number
+    int delayms = 0;
+    int splitgapms = 20;
+    std::size_t garbagebytes = 64;
+    int closeafter = 0;   // close the connection after sending this packet number
     bool silent = false;  // read and record, never reply
 };
 

@@ -7,19 +7,19 @@ namespace sim {
 
 namespace {
 
-void put_u16(Bytes& frame, std::size_t offset, std::uint16_t value) {
+void putu16(Bytes& frame, std::size_t offset, std::uint16_t value) {
     frame[offset] = static_cast<std::uint8_t>(value & 0xFF);
     frame[offset + 1] = static_cast<std::uint8_t>(value >> 8);
 }
 
 // Header with the length field set; checksum and tail are filled in by seal().
-Bytes start_frame(std::size_t length, std::uint16_t function, std::uint16_t index) {
+Bytes startframe(std::size_t length, std::uint16_t function, std::uint16_t index) {
     Bytes frame(length, 0);
     frame[0] = kFrameId;
     frame[1] = kFrameHeader;
-    put_u16(frame, 2, static_cast<std::uint16_t>(length));
-    put_u16(frame, 4, function);
-    put_u16(frame, 6, index);
+    putu16(frame, 2, static_cast<std::uint16_t>(length));
+    putu16(frame, 4, function);
+    putu16(frame, 6, index);
     return frame;
 }
 
@@ -37,48 +37,48 @@ std::uint8_t checksum(std::span<const std::uint8_t> bytes) {
     return static_cast<std::uint8_t>(sum & 0xFF);
 }
 
-std::uint16_t read_u16(std::span<const std::uint8_t> bytes, std::size_t offset) {
+std::uint16_t readu16(std::span<const std::uint8_t> bytes, std::size_t offset) {
     if (offset + 1 >= bytes.size()) return 0;
     return static_cast<std::uint16_t>(bytes[offset] | (bytes[offset + 1] << 8));
 }
 
-Bytes build_packet(int count, int number, std::span<const std::uint8_t> data,
-                   const StatusBlock& status, bool short_packet) {
-    const std::size_t length = short_packet ? kShortPacketSize : kLongPacketSize;
+Bytes buildpacket(int count, int number, std::span<const std::uint8_t> data,
+                  const StatusBlock& status, bool shortpacket) {
+    const std::size_t length = shortpacket ? kShortPacketSize : kLongPacketSize;
     const auto index = static_cast<std::uint16_t>((count & 0xFF) | ((number & 0xFF) << 8));
-    Bytes frame = start_frame(length, 0x0001, index);
+    Bytes frame = startframe(length, 0x0001, index);
     std::copy_n(data.begin(), std::min(data.size(), kPacketData), frame.begin() + 8);
-    if (!short_packet) std::copy(status.begin(), status.end(), frame.begin() + 8 + kPacketData);
+    if (!shortpacket) std::copy(status.begin(), status.end(), frame.begin() + 8 + kPacketData);
     seal(frame);
     return frame;
 }
 
-Bytes build_status_frame(const StatusBlock& status) {
-    Bytes frame = start_frame(kStatusFrameSize, 0x0002, 0);
+Bytes buildstatusframe(const StatusBlock& status) {
+    Bytes frame = startframe(kStatusFrameSize, 0x0002, 0);
     std::copy(status.begin(), status.end(), frame.begin() + 8);
     seal(frame);
     return frame;
 }
 
-Bytes build_client_frame(std::uint16_t function, std::uint16_t index) {
-    Bytes frame = start_frame(kClientFrameSize, function, index);
+Bytes buildclientframe(std::uint16_t function, std::uint16_t index) {
+    Bytes frame = startframe(kClientFrameSize, function, index);
     seal(frame);
     return frame;
 }
 
 ClientFrame classify(std::span<const std::uint8_t, kClientFrameSize> frame) {
     ClientFrame f;
-    f.function = read_u16(frame, 4);
+    f.function = readu16(frame, 4);
     f.count = frame[6];
     f.number = frame[7];
     const int code = f.function & kCodeMask;
     const bool ack = (f.function & kAckFlag) != 0;
     if (ack && code == 1) {
-        f.kind = ClientFrame::Kind::ack;
+        f.kind = ClientFrame::Kind::Ack;
     } else if (!ack && code == 1) {
-        f.kind = ClientFrame::Kind::capture_request;
+        f.kind = ClientFrame::Kind::CaptureRequest;
     } else if (!ack && code == 2) {
-        f.kind = ClientFrame::Kind::status_request;
+        f.kind = ClientFrame::Kind::StatusRequest;
     }
     return f;
 }
@@ -94,7 +94,7 @@ Bytes FrameReader::take(std::size_t n) {
     return out;
 }
 
-bool FrameReader::next_reject(Item& item, std::size_t n, std::string reason) {
+bool FrameReader::nextreject(Item& item, std::size_t n, std::string reason) {
     item.ok = false;
     item.bytes = take(n);
     item.reason = std::move(reason);
@@ -104,19 +104,19 @@ bool FrameReader::next_reject(Item& item, std::size_t n, std::string reason) {
 bool FrameReader::next(Item& item) {
     if (buffer_.empty()) return false;
     // Resynchronise on the next ID byte after a bad start.
-    const auto next_id = [this] {
+    const auto nextid = [this] {
         auto it = std::find(buffer_.begin() + 1, buffer_.end(), kFrameId);
         return static_cast<std::size_t>(it - buffer_.begin());
     };
-    if (buffer_[0] != kFrameId) return next_reject(item, next_id(), "id");
+    if (buffer_[0] != kFrameId) return nextreject(item, nextid(), "id");
     if (buffer_.size() < 2) return false;
-    if (buffer_[1] != kFrameHeader) return next_reject(item, next_id(), "header");
+    if (buffer_[1] != kFrameHeader) return nextreject(item, nextid(), "header");
     if (buffer_.size() < 4) return false;
-    if (read_u16(buffer_, 2) != kClientFrameSize) return next_reject(item, next_id(), "length");
+    if (readu16(buffer_, 2) != kClientFrameSize) return nextreject(item, nextid(), "length");
     if (buffer_.size() < kClientFrameSize) return false;
     const std::span<const std::uint8_t> frame(buffer_.data(), kClientFrameSize);
-    if (frame[8] != checksum(frame.first(8))) return next_reject(item, kClientFrameSize, "sum");
-    if (frame[9] != kFrameTail) return next_reject(item, kClientFrameSize, "tail");
+    if (frame[8] != checksum(frame.first(8))) return nextreject(item, kClientFrameSize, "sum");
+    if (frame[9] != kFrameTail) return nextreject(item, kClientFrameSize, "tail");
     item.ok = true;
     item.bytes = take(kClientFrameSize);
     item.reason.clear();

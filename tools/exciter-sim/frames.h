@@ -32,19 +32,19 @@ using StatusBlock = std::array<std::uint8_t, 4>;
 std::uint8_t checksum(std::span<const std::uint8_t> bytes);
 
 // Sample packet `number` of `count`: the 1024 bytes of `data`, then the status block unless
-// `short_packet`. `data` must hold exactly kPacketData bytes.
-Bytes build_packet(int count, int number, std::span<const std::uint8_t> data,
-                   const StatusBlock& status, bool short_packet);
+// `shortpacket`. `data` must hold exactly kPacketData bytes.
+Bytes buildpacket(int count, int number, std::span<const std::uint8_t> data,
+                  const StatusBlock& status, bool shortpacket);
 
-Bytes build_status_frame(const StatusBlock& status);
+Bytes buildstatusframe(const StatusBlock& status);
 
 // Any 10-byte client frame, with a correct checksum and tail.
-Bytes build_client_frame(std::uint16_t function, std::uint16_t index);
+Bytes buildclientframe(std::uint16_t function, std::uint16_t index);
 
 // What a well-formed 10-byte client frame asks for.
 struct ClientFrame {
-    enum class Kind { capture_request, status_request, ack, unknown };
-    Kind kind = Kind::unknown;
+    enum class Kind { CaptureRequest, StatusRequest, Ack, Unknown };
+    Kind kind = Kind::Unknown;
     std::uint16_t function = 0;
     int count = 0;   // index word, low byte
     int number = 0;  // index word, high byte
@@ -71,12 +71,12 @@ class FrameReader {
 
   private:
     Bytes take(std::size_t n);
-    bool next_reject(Item& item, std::size_t n, std::string reason);
+    bool nextreject(Item& item, std::size_t n, std::string reason);
 
     Bytes buffer_;
 };
 
-std::uint16_t read_u16(std::span<const std::uint8_t> bytes, std::size_t offset);
+std::uint16_t readu16(std::span<const std::uint8_t> bytes, std::size_t offset);
 
 // "80 46 0A ..." in upper-case hex.
 std::string hex(std::span<const std::uint8_t> bytes);

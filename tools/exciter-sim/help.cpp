@@ -2,7 +2,7 @@
 
 namespace sim {
 
-std::string help_text() {
+std::string helptext() {
     return R"(Usage: exciter-sim [OPTION...]
 
 A stand-in exciter: a TCP server that answers capture requests with sample packets of a

@@ -11,7 +11,7 @@
 namespace {
 
 // One record line, flushed at once so that a reader sees it as soon as it happens.
-void write_line(std::FILE* out, const std::string& line) {
+void writeline(std::FILE* out, const std::string& line) {
     std::fputs(line.c_str(), out);
     std::fputc('\n', out);
     std::fflush(out);
@@ -22,12 +22,12 @@ void write_line(std::FILE* out, const std::string& line) {
 int main(int argc, char** argv) {
     sim::Options options;
     std::string error;
-    if (!sim::parse_options({argv + 1, argv + argc}, options, error)) {
+    if (!sim::parseoptions({argv + 1, argv + argc}, options, error)) {
         std::fprintf(stderr, "exciter-sim: %s (see --help)\n", error.c_str());
         return 2;
     }
     if (options.help) {
-        std::fputs(sim::help_text().c_str(), stdout);
+        std::fputs(sim::helptext().c_str(), stdout);
         return 0;
     }
     std::signal(SIGPIPE, SIG_IGN);
@@ -40,10 +40,10 @@ int main(int argc, char** argv) {
         }
     }
     std::FILE* out = file ? file.get() : stdout;
-    const auto record = [out](const std::string& line) { write_line(out, line); };
+    const auto record = [out](const std::string& line) { writeline(out, line); };
 
     vsb::Generator generator(options.seed, options.impairments);
-    const sim::StatusBlock status = options.status.value_or(sim::status_figures(generator));
+    const sim::StatusBlock status = options.status.value_or(sim::statusfigures(generator));
     const auto capture = [&generator](std::uint8_t* bytes, std::size_t n) {
         generator.capture(bytes, n / 4);
     };
@@ -53,7 +53,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "exciter-sim: %s\n", error.c_str());
         return 1;
     }
-    write_line(stdout, "listening " + server.address() + ":" + std::to_string(server.port()));
-    server.run(options.max_seconds);
+    writeline(stdout, "listening " + server.address() + ":" + std::to_string(server.port()));
+    server.run(options.maxseconds);
     return 0;
 }

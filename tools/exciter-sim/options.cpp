@@ -10,19 +10,19 @@ namespace sim {
 
 namespace {
 
-bool to_int(const std::string& text, long lo, long hi, long& out) {
+bool toint(const std::string& text, long lo, long hi, long& out) {
     const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), out);
     return ec == std::errc() && end == text.data() + text.size() && out >= lo && out <= hi;
 }
 
-bool to_double(const std::string& text, double& out) {
+bool todouble(const std::string& text, double& out) {
     if (text.empty()) return false;
     char* end = nullptr;
     out = std::strtod(text.c_str(), &end);
     return end == text.c_str() + text.size() && std::isfinite(out);
 }
 
-bool to_status(const std::string& text, StatusBlock& out) {
+bool tostatus(const std::string& text, StatusBlock& out) {
     long value = 0;
     const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value, 16);
     if (text.size() != 8 || ec != std::errc() || end != text.data() + text.size()) return false;
@@ -35,14 +35,14 @@ using Setter = std::function<bool(Options&, const std::string&)>;
 Setter integer(long lo, long hi, std::function<void(Options&, long)> set) {
     return [=](Options& o, const std::string& v) {
         long n = 0;
-        if (!to_int(v, lo, hi, n)) return false;
+        if (!toint(v, lo, hi, n)) return false;
         set(o, n);
         return true;
     };
 }
 
 Setter real(double vsb::Impairments::*field) {
-    return [=](Options& o, const std::string& v) { return to_double(v, o.impairments.*field); };
+    return [=](Options& o, const std::string& v) { return todouble(v, o.impairments.*field); };
 }
 
 Setter selector(Selector Faults::*field) {
@@ -53,61 +53,60 @@ Setter selector(Selector Faults::*field) {
     };
 }
 
-const std::map<std::string, Setter>& valued_options() {
+const std::map<std::string, Setter>& valuedoptions() {
     static const std::map<std::string, Setter> table = {
         {"bind", [](Options& o, const std::string& v) { return !(o.bind = v).empty(); }},
         {"port", integer(0, 65535, [](Options& o, long n) { o.port = int(n); })},
-        {"max-seconds", integer(0, 86400, [](Options& o, long n) { o.max_seconds = int(n); })},
+        {"max-seconds", integer(0, 86400, [](Options& o, long n) { o.maxseconds = int(n); })},
         {"record", [](Options& o, const std::string& v) { return !(o.record = v).empty(); }},
-        {"snr", real(&vsb::Impairments::snr_db)},
-        {"tilt", real(&vsb::Impairments::tilt_db)},
-        {"ripple", real(&vsb::Impairments::ripple_db)},
-        {"gd-ripple", real(&vsb::Impairments::gd_ripple_ns)},
+        {"snr", real(&vsb::Impairments::snrdb)},
+        {"tilt", real(&vsb::Impairments::tiltdb)},
+        {"ripple", real(&vsb::Impairments::rippledb)},
+        {"gd-ripple", real(&vsb::Impairments::gdripplens)},
         {"nonlinear", real(&vsb::Impairments::nonlinearity)},
-        {"carrier-offset", real(&vsb::Impairments::carrier_offset_hz)},
-        {"phase", real(&vsb::Impairments::carrier_phase)},
-        {"timing", real(&vsb::Impairments::timing_offset)},
+        {"carrier-offset", real(&vsb::Impairments::carrieroffsethz)},
+        {"phase", real(&vsb::Impairments::carrierphase)},
+        {"timing", real(&vsb::Impairments::timingoffset)},
         {"level", real(&vsb::Impairments::level)},
         {"seed", integer(0, 1L << 62, [](Options& o, long n) { o.seed = std::uint64_t(n); })},
         {"packets", integer(1, kMaxPackets, [](Options& o, long n) { o.packets = int(n); })},
         {"status",
          [](Options& o, const std::string& v) {
              StatusBlock block{};
-             if (!to_status(v, block)) return false;
+             if (!tostatus(v, block)) return false;
              o.status = block;
              return true;
          }},
         {"drop", selector(&Faults::drop)},
-        {"bad-sum", selector(&Faults::bad_sum)},
-        {"bad-tail", selector(&Faults::bad_tail)},
-        {"bad-length", selector(&Faults::bad_length)},
+        {"bad-sum", selector(&Faults::badsum)},
+        {"bad-tail", selector(&Faults::badtail)},
+        {"bad-length", selector(&Faults::badlength)},
         {"skip", selector(&Faults::skip)},
         {"repeat", selector(&Faults::repeat)},
         {"split", selector(&Faults::split)},
         {"garbage", selector(&Faults::garbage)},
         {"delay-on", selector(&Faults::delayed)},
-        {"delay", integer(0, 600000, [](Options& o, long n) { o.faults.delay_ms = int(n); })},
-        {"split-gap",
-         integer(0, 60000, [](Options& o, long n) { o.faults.split_gap_ms = int(n); })},
+        {"delay", integer(0, 600000, [](Options& o, long n) { o.faults.delayms = int(n); })},
+        {"split-gap", integer(0, 60000, [](Options& o, long n) { o.faults.splitgapms = int(n); })},
         {"garbage-bytes",
-         integer(1, 4096, [](Options& o, long n) { o.faults.garbage_bytes = std::size_t(n); })},
+         integer(1, 4096, [](Options& o, long n) { o.faults.garbagebytes = std::size_t(n); })},
         {"close-after",
-         integer(1, kMaxPackets, [](Options& o, long n) { o.faults.close_after = int(n); })},
+         integer(1, kMaxPackets, [](Options& o, long n) { o.faults.closeafter = int(n); })},
     };
     return table;
 }
 
-bool set_flag(const std::string& name, Options& out) {
+bool setflag(const std::string& name, Options& out) {
     if (name == "help") return out.help = true;
-    if (name == "short-packets") return out.short_packets = true;
+    if (name == "short-packets") return out.shortpackets = true;
     if (name == "silent") return out.faults.silent = true;
     return false;
 }
 
 }  // namespace
 
-bool parse_options(const std::vector<std::string>& args, Options& out, std::string& error) {
-    const auto& table = valued_options();
+bool parseoptions(const std::vector<std::string>& args, Options& out, std::string& error) {
+    const auto& table = valuedoptions();
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (!arg.starts_with("--")) {
@@ -122,7 +121,7 @@ bool parse_options(const std::vector<std::string>& args, Options& out, std::stri
         }
         const auto it = table.find(name);
         if (it == table.end()) {
-            if (!value && set_flag(name, out)) continue;
+            if (!value && setflag(name, out)) continue;
             error = "unknown option '" + arg + "'";
             return false;
         }

@@ -15,12 +15,12 @@ namespace sim {
 struct Options {
     std::string bind = "127.0.0.1";
     int port = 5700;
-    int max_seconds = 0;  // 0: run until signalled
-    std::string record;   // empty: stdout
+    int maxseconds = 0;  // 0: run until signalled
+    std::string record;  // empty: stdout
     vsb::Impairments impairments;
     std::uint64_t seed = 1;
     int packets = kMaxPackets;
-    bool short_packets = false;
+    bool shortpackets = false;
     std::optional<StatusBlock> status;  // fixed status block instead of computed figures
     Faults faults;
     bool help = false;
@@ -28,8 +28,8 @@ struct Options {
 
 // Fills `out` from the arguments (without the program name). On a bad argument returns false
 // and describes it in `error`.
-bool parse_options(const std::vector<std::string>& args, Options& out, std::string& error);
+bool parseoptions(const std::vector<std::string>& args, Options& out, std::string& error);
 
-std::string help_text();
+std::string helptext();
 
 }  // namespace sim

@@ -28,36 +28,36 @@ class Server {
     int port() const { return port_; }
     std::string address() const { return address_; }
 
-    // Serves until SIGINT/SIGTERM or until max_seconds (0: no limit) have passed.
-    void run(int max_seconds);
+    // Serves until SIGINT/SIGTERM or until maxseconds (0: no limit) have passed.
+    void run(int maxseconds);
 
   private:
     struct Pending {
         Bytes bytes;
         std::size_t sent = 0;
         Clock::time_point due;
-        bool close_after = false;
+        bool closeafter = false;
     };
 
     bool wait(Clock::time_point deadline);
-    void accept_client();
-    void read_client();
-    void write_client();
+    void acceptclient();
+    void readclient();
+    void writeclient();
     void queue(std::vector<Chunk> chunks);
-    void start_closing();
-    void drop_client(const std::string& reason);
-    int poll_timeout(Clock::time_point deadline) const;
+    void startclosing();
+    void dropclient(const std::string& reason);
+    int polltimeout(Clock::time_point deadline) const;
 
     Session& session_;
     Session::Sink record_;
-    sigset_t wait_mask_;  // signal mask while waiting: stop signals let through
-    int listen_fd_ = -1;
-    int client_fd_ = -1;
+    sigset_t waitmask_;  // signal mask while waiting: stop signals let through
+    int listenfd_ = -1;
+    int clientfd_ = -1;
     int port_ = 0;
     std::string address_;
     std::deque<Pending> out_;
     bool closing_ = false;  // write side shut after a close fault; waiting for the peer
-    Clock::time_point closing_deadline_;
+    Clock::time_point closingdeadline_;
 };
 
 }  // namespace sim

@@ -13,21 +13,21 @@ std::string hex2(unsigned v) {
     return text;
 }
 
-std::string reply_tag(std::uint64_t reply) {
+std::string replytag(std::uint64_t reply) {
     return " reply=" + std::to_string(reply);
 }
 
 }  // namespace
 
-std::string describe_tx(std::span<const std::uint8_t> frame) {
+std::string describetx(std::span<const std::uint8_t> frame) {
     const std::size_t n = frame.size();
     const bool packet = (n == kLongPacketSize || n == kShortPacketSize) && frame[0] == kFrameId &&
-                        frame[1] == kFrameHeader && (read_u16(frame, 4) & kCodeMask) == 1;
+                        frame[1] == kFrameHeader && (readu16(frame, 4) & kCodeMask) == 1;
     if (!packet) return "TX " + std::to_string(n) + " " + hex(frame);
     char text[160];
     std::snprintf(text, sizeof text, "TX %zu fn=%04X count=%u no=%u sum=%02X tail=%02X len=%u", n,
-                  read_u16(frame, 4), frame[6], frame[7], frame[n - 2], frame[n - 1],
-                  read_u16(frame, 2));
+                  readu16(frame, 4), frame[6], frame[7], frame[n - 2], frame[n - 1],
+                  readu16(frame, 2));
     std::string line = text;
     if (n == kLongPacketSize) {
         line += " status=";
@@ -42,7 +42,7 @@ Session::Session(const Options& options, CaptureSource capture, const StatusBloc
       capture_(std::move(capture)),
       status_(status),
       record_(std::move(record)),
-      capture_bytes_(kCaptureBytes, 0) {}
+      capturebytes_(kCaptureBytes, 0) {}
 
 std::vector<Chunk> Session::receive(std::span<const std::uint8_t> bytes) {
     std::vector<Chunk> out;
@@ -66,34 +66,34 @@ void Session::reset() {
     }
     reader_.clear();
     capturing_ = false;
-    last_sent_ = 0;
+    lastsent_ = 0;
 }
 
 void Session::handle(const ClientFrame& frame, std::vector<Chunk>& out) {
     switch (frame.kind) {
-        case ClientFrame::Kind::capture_request:
-            capture_(capture_bytes_.data(), capture_bytes_.size());
+        case ClientFrame::Kind::CaptureRequest:
+            capture_(capturebytes_.data(), capturebytes_.size());
             capturing_ = true;
             note("CAPTURE " + std::to_string(++captures_));
-            send_packet(1, out);
+            sendpacket(1, out);
             break;
-        case ClientFrame::Kind::status_request:
-            send_status(out);
+        case ClientFrame::Kind::StatusRequest:
+            sendstatus(out);
             break;
-        case ClientFrame::Kind::ack:
-            on_ack(frame, out);
+        case ClientFrame::Kind::Ack:
+            onack(frame, out);
             break;
-        case ClientFrame::Kind::unknown:
+        case ClientFrame::Kind::Unknown:
             note("IGNORE unknown function " + hex2(frame.function >> 8) + hex2(frame.function));
             break;
     }
 }
 
-void Session::on_ack(const ClientFrame& frame, std::vector<Chunk>& out) {
-    if (!capturing_ || frame.count != options_.packets || frame.number != last_sent_) {
+void Session::onack(const ClientFrame& frame, std::vector<Chunk>& out) {
+    if (!capturing_ || frame.count != options_.packets || frame.number != lastsent_) {
         note("IGNORE ack count=" + std::to_string(frame.count) +
              " no=" + std::to_string(frame.number) +
-             " awaiting=" + std::to_string(capturing_ ? last_sent_ : 0));
+             " awaiting=" + std::to_string(capturing_ ? lastsent_ : 0));
         return;
     }
     if (frame.number >= options_.packets) {
@@ -101,78 +101,78 @@ void Session::on_ack(const ClientFrame& frame, std::vector<Chunk>& out) {
         note("DONE capture=" + std::to_string(captures_));
         return;
     }
-    send_packet(frame.number + 1, out);
+    sendpacket(frame.number + 1, out);
 }
 
-void Session::send_packet(int wanted, std::vector<Chunk>& out) {
+void Session::sendpacket(int wanted, std::vector<Chunk>& out) {
     const std::uint64_t reply = ++replies_;
-    if (options_.faults.silent) return note("FAULT silent" + reply_tag(reply));
+    if (options_.faults.silent) return note("FAULT silent" + replytag(reply));
     int number = wanted;
     if (options_.faults.skip.matches(reply)) {
         number = wanted + 1;
-        note("FAULT skip" + reply_tag(reply) + " no=" + std::to_string(number));
+        note("FAULT skip" + replytag(reply) + " no=" + std::to_string(number));
     } else if (options_.faults.repeat.matches(reply) && wanted > 1) {
         number = wanted - 1;
-        note("FAULT repeat" + reply_tag(reply) + " no=" + std::to_string(number));
+        note("FAULT repeat" + replytag(reply) + " no=" + std::to_string(number));
     }
     // A skipped last packet carries a number past the count; its data is the last block.
     const int block = std::clamp(number, 1, kMaxPackets) - 1;
-    const auto data = std::span(capture_bytes_).subspan(block * kPacketData, kPacketData);
-    last_sent_ = number;
-    emit(build_packet(options_.packets, number, data, status_, options_.short_packets), reply, out);
-    if (options_.faults.close_after == number) {
+    const auto data = std::span(capturebytes_).subspan(block * kPacketData, kPacketData);
+    lastsent_ = number;
+    emit(buildpacket(options_.packets, number, data, status_, options_.shortpackets), reply, out);
+    if (options_.faults.closeafter == number) {
         note("FAULT close after=" + std::to_string(number));
         if (out.empty()) out.emplace_back();
-        out.back().close_after = true;
+        out.back().closeafter = true;
     }
 }
 
-void Session::send_status(std::vector<Chunk>& out) {
+void Session::sendstatus(std::vector<Chunk>& out) {
     const std::uint64_t reply = ++replies_;
-    if (options_.faults.silent) return note("FAULT silent" + reply_tag(reply));
-    emit(build_status_frame(status_), reply, out);
+    if (options_.faults.silent) return note("FAULT silent" + replytag(reply));
+    emit(buildstatusframe(status_), reply, out);
 }
 
 void Session::emit(Bytes frame, std::uint64_t reply, std::vector<Chunk>& out) {
     const Faults& f = options_.faults;
-    if (f.drop.matches(reply)) return note("FAULT drop" + reply_tag(reply));
+    if (f.drop.matches(reply)) return note("FAULT drop" + replytag(reply));
     if (f.garbage.matches(reply)) {
-        frame = garbage(f.garbage_bytes);
-        note("FAULT garbage" + reply_tag(reply) + " bytes=" + std::to_string(frame.size()));
+        frame = garbage(f.garbagebytes);
+        note("FAULT garbage" + replytag(reply) + " bytes=" + std::to_string(frame.size()));
     } else {
         corrupt(frame, reply);
     }
-    note(describe_tx(frame));
-    const int delay = f.delayed.matches(reply) ? f.delay_ms : 0;
-    if (delay > 0) note("FAULT delay" + reply_tag(reply) + " ms=" + std::to_string(delay));
+    note(describetx(frame));
+    const int delay = f.delayed.matches(reply) ? f.delayms : 0;
+    if (delay > 0) note("FAULT delay" + replytag(reply) + " ms=" + std::to_string(delay));
     if (!f.split.matches(reply) || frame.size() < 2) {
         out.push_back({std::move(frame), delay, false});
         return;
     }
     const auto half = static_cast<std::ptrdiff_t>(frame.size() / 2);
-    note("FAULT split" + reply_tag(reply) + " at=" + std::to_string(half) +
-         " gap=" + std::to_string(f.split_gap_ms));
+    note("FAULT split" + replytag(reply) + " at=" + std::to_string(half) +
+         " gap=" + std::to_string(f.splitgapms));
     out.push_back({Bytes(frame.begin(), frame.begin() + half), delay, false});
-    out.push_back({Bytes(frame.begin() + half, frame.end()), f.split_gap_ms, false});
+    out.push_back({Bytes(frame.begin() + half, frame.end()), f.splitgapms, false});
 }
 
 void Session::corrupt(Bytes& frame, std::uint64_t reply) {
     const Faults& f = options_.faults;
     const std::size_t n = frame.size();
-    if (f.bad_length.matches(reply)) {
+    if (f.badlength.matches(reply)) {
         const auto length = static_cast<std::uint16_t>(n + 1);
         frame[2] = static_cast<std::uint8_t>(length & 0xFF);
         frame[3] = static_cast<std::uint8_t>(length >> 8);
         frame[n - 2] = checksum(std::span(frame).first(n - 2));  // only the length is wrong
-        note("FAULT bad-length" + reply_tag(reply) + " len=" + std::to_string(length));
+        note("FAULT bad-length" + replytag(reply) + " len=" + std::to_string(length));
     }
-    if (f.bad_sum.matches(reply)) {
+    if (f.badsum.matches(reply)) {
         ++frame[n - 2];
-        note("FAULT bad-sum" + reply_tag(reply) + " sum=" + hex2(frame[n - 2]));
+        note("FAULT bad-sum" + replytag(reply) + " sum=" + hex2(frame[n - 2]));
     }
-    if (f.bad_tail.matches(reply)) {
+    if (f.badtail.matches(reply)) {
         frame[n - 1] = 0x95;
-        note("FAULT bad-tail" + reply_tag(reply) + " tail=95");
+        note("FAULT bad-tail" + replytag(reply) + " tail=95");
     }
 }
 

@@ -14,11 +14,11 @@
 
 namespace sim {
 
-// Bytes to write after waiting delay_ms (counted from the previous chunk, or from now).
+// Bytes to write after waiting delayms (counted from the previous chunk, or from now).
 struct Chunk {
     Bytes bytes;
-    int delay_ms = 0;
-    bool close_after = false;  // end the connection once these bytes are out
+    int delayms = 0;
+    bool closeafter = false;  // end the connection once these bytes are out
 };
 
 class Session {
@@ -35,9 +35,9 @@ class Session {
 
   private:
     void handle(const ClientFrame& frame, std::vector<Chunk>& out);
-    void on_ack(const ClientFrame& frame, std::vector<Chunk>& out);
-    void send_packet(int wanted, std::vector<Chunk>& out);
-    void send_status(std::vector<Chunk>& out);
+    void onack(const ClientFrame& frame, std::vector<Chunk>& out);
+    void sendpacket(int wanted, std::vector<Chunk>& out);
+    void sendstatus(std::vector<Chunk>& out);
     void emit(Bytes frame, std::uint64_t reply, std::vector<Chunk>& out);
     void corrupt(Bytes& frame, std::uint64_t reply);
     Bytes garbage(std::size_t n);
@@ -48,15 +48,15 @@ class Session {
     StatusBlock status_;
     Sink record_;
     FrameReader reader_;
-    Bytes capture_bytes_;
+    Bytes capturebytes_;
     bool capturing_ = false;
-    int last_sent_ = 0;  // number of the last packet sent in the capture under way
+    int lastsent_ = 0;  // number of the last packet sent in the capture under way
     std::uint64_t replies_ = 0;
     std::uint64_t captures_ = 0;
     std::uint32_t noise_ = 0x2545F491u;
 };
 
 // Record line for a frame the exciter sends (see --help).
-std::string describe_tx(std::span<const std::uint8_t> frame);
+std::string describetx(std::span<const std::uint8_t> frame);
 
 }  // namespace sim

@@ -11,10 +11,10 @@ namespace sim {
 
 // SNR in half-dB steps from the configured SNR; lower and upper IMD as the shoulder level
 // (the 500 kHz just outside each channel edge) below the in-band level of the reference PSD.
-StatusBlock status_figures(const vsb::Generator& generator);
+StatusBlock statusfigures(const vsb::Generator& generator);
 
 // Half-dB steps of a figure in dB, clamped to a byte; a non-finite figure (no shoulder at
 // all) reads as the top of the scale.
-std::uint8_t half_db(double db);
+std::uint8_t halfdb(double db);
 
 }  // namespace sim

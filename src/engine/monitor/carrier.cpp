@@ -14,7 +14,7 @@ constexpr std::size_t kBlocks = 16;
 constexpr double kTwoPi = 2 * std::numbers::pi;
 }  // namespace
 
-double find_pilot(const CBuffer& spectrum) {
+double findpilot(const CBuffer& spectrum) {
     const auto centre = static_cast<long>(std::lround(kPilotHz / kBinHz));
     const auto reach = static_cast<long>(kSearchHz / kBinHz);
     auto at = [&](long bin) {
@@ -27,31 +27,31 @@ double find_pilot(const CBuffer& spectrum) {
         if (p > peak) peak = p, best = b;
     }
     // Jacobsen's estimator with Candan's correction for the rectangular window.
-    const cplx l = at(best - 1), c = at(best), r = at(best + 1);
-    const cplx den = 2.0 * c - l - r;
+    const Complex l = at(best - 1), c = at(best), r = at(best + 1);
+    const Complex den = 2.0 * c - l - r;
     double delta = std::abs(den) > 0 ? ((l - r) / den).real() : 0.0;
     const double corr = std::tan(std::numbers::pi / kN) / (std::numbers::pi / kN);
     delta = std::clamp(delta * corr, -0.5, 0.5);
     return (double(best) + delta) * kBinHz;
 }
 
-void shift(CBuffer& x, double hz, double phase_at_centre) {
+void shift(CBuffer& x, double hz, double phaseatcentre) {
     const double w = kTwoPi * hz / kFs;
     // Recomputed every 64 samples so the rotation does not accumulate rounding.
     for (std::size_t start = 0; start < kN; start += 64) {
-        const cplx step = std::polar(1.0, -w);
-        cplx rot = std::polar(1.0, -(w * (double(start) - double(kN / 2)) + phase_at_centre));
+        const Complex step = std::polar(1.0, -w);
+        Complex rot = std::polar(1.0, -(w * (double(start) - double(kN / 2)) + phaseatcentre));
         for (std::size_t n = start; n < start + 64; ++n, rot = mul(rot, step))
             x[n] = mul(x[n], rot);
     }
 }
 
-double residual_frequency(const CBuffer& received, const CBuffer& model) {
+double residualfrequency(const CBuffer& received, const CBuffer& model) {
     const std::size_t first = kEdgeSamples, length = (kN - 2 * kEdgeSamples) / kBlocks;
     double phase[kBlocks], weight[kBlocks], centre[kBlocks];
     double previous = 0;
     for (std::size_t b = 0; b < kBlocks; ++b) {
-        cplx s = 0;
+        Complex s = 0;
         const std::size_t lo = first + b * length;
         for (std::size_t n = lo; n < lo + length; ++n) s += received[n] * std::conj(model[n]);
         double p = std::arg(s);

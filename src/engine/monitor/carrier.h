@@ -8,13 +8,13 @@ namespace monitor {
 
 // Frequency of the strongest line within +-200 kHz of the nominal pilot, Hz, interpolated
 // between bins. spectrum: forward FFT of the capture.
-double find_pilot(const CBuffer& spectrum);
+double findpilot(const CBuffer& spectrum);
 
-// x[n] *= exp(-j (2 pi hz n / Fs + phase_at_centre)), the phase taken at the capture's middle.
-void shift(CBuffer& x, double hz, double phase_at_centre = 0.0);
+// x[n] *= exp(-j (2 pi hz n / Fs + phaseatcentre)), the phase taken at the capture's middle.
+void shift(CBuffer& x, double hz, double phaseatcentre = 0.0);
 
 // Residual frequency (Hz) between the received signal and its model, from the drift of their
 // cross-phase over blocks of the fitted range.
-double residual_frequency(const CBuffer& received, const CBuffer& model);
+double residualfrequency(const CBuffer& received, const CBuffer& model);
 
 }  // namespace monitor

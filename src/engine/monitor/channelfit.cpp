@@ -24,50 +24,49 @@ constexpr double kSpreadPenalty = 1e-6;
 ChannelFit::ChannelFit(const Fft& fft) : fft_(fft), masked_(kN), spectrum_(kN), correlation_(kN) {}
 
 // correlation_[m] = (1/N) sum_n masked[n] conj(reference[n - m]), circularly.
-void ChannelFit::correlate(const CBuffer& masked, const CBuffer& reference_spectrum) {
+void ChannelFit::correlate(const CBuffer& masked, const CBuffer& referencespectrum) {
     fft_.forward(masked, spectrum_);
-    for (std::size_t k = 0; k < kN; ++k)
-        spectrum_[k] = mul_conj(spectrum_[k], reference_spectrum[k]);
+    for (std::size_t k = 0; k < kN; ++k) spectrum_[k] = mulconj(spectrum_[k], referencespectrum[k]);
     fft_.inverse(spectrum_, correlation_);
     for (auto& c : correlation_) c /= double(kN);
 }
 
 // gram(i, l) = sum over fitted n of conj(u[n - m_i]) u[n - m_l], m_i = i - kMaxHalf. The first
 // row comes from one correlation; each diagonal then follows by moving the summation window.
-void ChannelFit::normal_matrix(const CBuffer& u, const CBuffer& reference_spectrum) {
+void ChannelFit::normalmatrix(const CBuffer& u, const CBuffer& referencespectrum) {
     const std::size_t k = kMaxHalf;
     std::fill(masked_.begin(), masked_.end(), std::complex<double>{});
     std::copy(u.begin() + long(kFirst + k), u.begin() + long(kLast + k),
               masked_.begin() + long(kFirst + k));
-    correlate(masked_, reference_spectrum);
+    correlate(masked_, referencespectrum);
     for (int l = 0; l < kMaxTaps; ++l) gram_(0, l) = std::conj(correlation_[std::size_t(l)]);
     for (int i = 0; i + 1 < kMaxTaps; ++i) {
         for (int l = i; l + 1 < kMaxTaps; ++l) {
             const auto mi = long(i) - long(k), ml = long(l) - long(k);
-            const auto in_i = std::size_t(long(kFirst) - 1 - mi),
-                       in_l = std::size_t(long(kFirst) - 1 - ml);
-            const auto out_i = std::size_t(long(kLast) - 1 - mi),
-                       out_l = std::size_t(long(kLast) - 1 - ml);
+            const auto inposi = std::size_t(long(kFirst) - 1 - mi),
+                       inposl = std::size_t(long(kFirst) - 1 - ml);
+            const auto outposi = std::size_t(long(kLast) - 1 - mi),
+                       outposl = std::size_t(long(kLast) - 1 - ml);
             gram_(i + 1, l + 1) =
-                gram_(i, l) + std::conj(u[in_i]) * u[in_l] - std::conj(u[out_i]) * u[out_l];
+                gram_(i, l) + std::conj(u[inposi]) * u[inposl] - std::conj(u[outposi]) * u[outposl];
         }
     }
     for (int i = 0; i < kMaxTaps; ++i)
         for (int l = 0; l < i; ++l) gram_(i, l) = std::conj(gram_(l, i));
 }
 
-void ChannelFit::cross_correlation(const CBuffer& reference_spectrum, const CBuffer& received) {
+void ChannelFit::crosscorrelation(const CBuffer& referencespectrum, const CBuffer& received) {
     std::fill(masked_.begin(), masked_.end(), std::complex<double>{});
     std::copy(received.begin() + long(kFirst), received.begin() + long(kLast),
               masked_.begin() + long(kFirst));
-    correlate(masked_, reference_spectrum);
+    correlate(masked_, referencespectrum);
     for (int i = 0; i < kMaxTaps; ++i) {
         const long m = long(i) - long(kMaxHalf);
         cross_[i] = correlation_[std::size_t((m + long(kN)) % long(kN))];
     }
 }
 
-void ChannelFit::choose_order(double received_energy) {
+void ChannelFit::chooseorder(double receivedenergy) {
     const double scale = std::max(gram_(kMaxHalf, kMaxHalf).real(), 1e-300);
     double best = INFINITY;
     for (int half : kOrders) {
@@ -80,7 +79,7 @@ void ChannelFit::choose_order(double received_energy) {
         Eigen::LDLT<Matrix> ldlt(work_);
         Vector d = ldlt.solve(cross_.segment(first, taps));
         const Vector b = cross_.segment(first, taps);
-        const double rss = received_energy - 2 * b.dot(d).real() +
+        const double rss = receivedenergy - 2 * b.dot(d).real() +
                            (d.adjoint() * gram_.block(first, first, taps, taps) * d)(0, 0).real();
         const double bic = 2 * kFitted * std::log(std::max(rss, 1e-300) / kFitted) +
                            2.0 * taps * std::log(kFitted);
@@ -93,17 +92,17 @@ void ChannelFit::choose_order(double received_energy) {
     }
 }
 
-void ChannelFit::fit(const CBuffer& reference, const CBuffer& reference_spectrum,
+void ChannelFit::fit(const CBuffer& reference, const CBuffer& referencespectrum,
                      const CBuffer& received) {
-    normal_matrix(reference, reference_spectrum);
-    cross_correlation(reference_spectrum, received);
+    normalmatrix(reference, referencespectrum);
+    crosscorrelation(referencespectrum, received);
     double energy = 0;
     for (std::size_t n = kFirst; n < kLast; ++n) energy += std::norm(received[n]);
     half_ = 0;
     residual_ = energy / kFitted;
     std::fill(std::begin(taps_), std::end(taps_), std::complex<double>{});
     taps_[kMaxHalf] = 1.0;
-    choose_order(energy);
+    chooseorder(energy);
 }
 
 double ChannelFit::centroid() const {
@@ -115,23 +114,23 @@ double ChannelFit::centroid() const {
     return w > 0 ? s / w : 0.0;
 }
 
-void ChannelFit::response_on_grid(CBuffer& out, CBuffer& scratch) const {
+void ChannelFit::responseongrid(CBuffer& out, CBuffer& scratch) const {
     std::fill(scratch.begin(), scratch.end(), std::complex<double>{});
     for (int m = -kMaxHalf; m <= kMaxHalf; ++m)
         scratch[std::size_t((m + long(kN)) % long(kN))] = tap(m);
     fft_.forward(scratch, out);
 }
 
-std::complex<double> ChannelFit::response(double f_hz, double* group_delay) const {
-    const std::complex<double> step = std::polar(1.0, -2 * std::numbers::pi * f_hz / kFs);
-    std::complex<double> rot = std::polar(1.0, 2 * std::numbers::pi * f_hz / kFs * half_);
+std::complex<double> ChannelFit::response(double fhz, double* groupdelay) const {
+    const std::complex<double> step = std::polar(1.0, -2 * std::numbers::pi * fhz / kFs);
+    std::complex<double> rot = std::polar(1.0, 2 * std::numbers::pi * fhz / kFs * half_);
     std::complex<double> sum = 0, moment = 0;
     for (int m = -half_; m <= half_; ++m, rot = mul(rot, step)) {
         const auto v = mul(tap(m), rot);
         sum += v;
         moment += double(m) * v;
     }
-    if (group_delay) *group_delay = std::norm(sum) > 0 ? (moment / sum).real() : 0.0;
+    if (groupdelay) *groupdelay = std::norm(sum) > 0 ? (moment / sum).real() : 0.0;
     return sum;
 }
 

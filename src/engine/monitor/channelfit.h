@@ -20,30 +20,30 @@ class ChannelFit {
     explicit ChannelFit(const Fft& fft);
 
     // reference: the ideal signal (time) and its FFT; received: the capture (time).
-    void fit(const CBuffer& reference, const CBuffer& reference_spectrum, const CBuffer& received);
+    void fit(const CBuffer& reference, const CBuffer& referencespectrum, const CBuffer& received);
 
-    int half_length() const { return half_; }
+    int halflength() const { return half_; }
     // Tap m (-kMaxHalf .. kMaxHalf); zero beyond the chosen length.
     std::complex<double> tap(int m) const { return taps_[std::size_t(m + kMaxHalf)]; }
     // Mean square of the fit's residual per sample.
-    double residual_power() const { return residual_; }
+    double residualpower() const { return residual_; }
     // Power-weighted mean tap position: the filter's delay in samples.
     double centroid() const;
 
-    // The filter's response on the FFT grid (bin k at bin_hz(k)).
-    void response_on_grid(CBuffer& out, CBuffer& scratch) const;
+    // The filter's response on the FFT grid (bin k at binhz(k)).
+    void responseongrid(CBuffer& out, CBuffer& scratch) const;
     // Response and group delay (samples) at f Hz.
-    std::complex<double> response(double f_hz, double* group_delay) const;
+    std::complex<double> response(double fhz, double* groupdelay) const;
 
   private:
     using Matrix =
         Eigen::Matrix<std::complex<double>, Eigen::Dynamic, Eigen::Dynamic, 0, kMaxTaps, kMaxTaps>;
     using Vector = Eigen::Matrix<std::complex<double>, Eigen::Dynamic, 1, 0, kMaxTaps, 1>;
 
-    void normal_matrix(const CBuffer& reference, const CBuffer& reference_spectrum);
-    void cross_correlation(const CBuffer& reference_spectrum, const CBuffer& received);
-    void correlate(const CBuffer& masked, const CBuffer& reference_spectrum);
-    void choose_order(double received_energy);
+    void normalmatrix(const CBuffer& reference, const CBuffer& referencespectrum);
+    void crosscorrelation(const CBuffer& referencespectrum, const CBuffer& received);
+    void correlate(const CBuffer& masked, const CBuffer& referencespectrum);
+    void chooseorder(double receivedenergy);
 
     const Fft& fft_;
     CBuffer masked_, spectrum_, correlation_;

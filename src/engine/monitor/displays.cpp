@@ -11,8 +11,8 @@ namespace monitor {
 
 namespace rl = resultlayout;
 
-void write_constellation(const double* inphase, const double* quadrature, const LevelFit& levels,
-                         std::uint8_t* results) {
+void writeconstellation(const double* inphase, const double* quadrature, const LevelFit& levels,
+                        std::uint8_t* results) {
     const std::size_t first = (kN - rl::kConstellationPoints) / 2;
     for (std::size_t i = 0; i < rl::kConstellationPoints; ++i) {
         const std::size_t n = first + i;
@@ -53,7 +53,7 @@ void EyeWriter::write(const CBuffer& z, const LevelFit& levels, std::uint8_t* re
                 v += z[std::size_t(whole + m - kHalf + 1)] * taps_[frac][m];
             // Undo the (-j)^n rotation at the fractional time to read the in-phase level.
             const double inphase =
-                mul(mul_conj(v, rotation(std::size_t(whole))), turn_[frac]).real();
+                mul(mulconj(v, rotation(std::size_t(whole))), turn_[frac]).real();
             const double level = (inphase - kPilotLevel - levels.offset) / levels.gain;
             rl::write(results, rl::kEyeOffset + 8 * (rl::kEyePointsPerTrace * trace + j), level);
         }
@@ -63,16 +63,16 @@ void EyeWriter::write(const CBuffer& z, const LevelFit& levels, std::uint8_t* re
 namespace {
 
 // Frequency (MHz) and value of the maximum and minimum, and the peak-to-peak.
-void write_figures(const double* curve, std::size_t offset, std::uint8_t* results) {
+void writefigures(const double* curve, std::size_t offset, std::uint8_t* results) {
     const auto [lo, hi] = std::minmax_element(curve, curve + rl::kResponsePoints);
-    rl::write(results, offset, rl::response_x(std::size_t(hi - curve)));
+    rl::write(results, offset, rl::responsex(std::size_t(hi - curve)));
     rl::write(results, offset + 8, *hi);
-    rl::write(results, offset + 16, rl::response_x(std::size_t(lo - curve)));
+    rl::write(results, offset + 16, rl::responsex(std::size_t(lo - curve)));
     rl::write(results, offset + 24, *lo);
     rl::write(results, offset + 32, *hi - *lo);
 }
 
-void remove_mean(double* curve) {
+void removemean(double* curve) {
     double mean = 0;
     for (std::size_t i = 0; i < rl::kResponsePoints; ++i) mean += curve[i];
     mean /= double(rl::kResponsePoints);
@@ -81,22 +81,22 @@ void remove_mean(double* curve) {
 
 }  // namespace
 
-void write_response(const ChannelFit& channel, std::uint8_t* results) {
+void writeresponse(const ChannelFit& channel, std::uint8_t* results) {
     double amplitude[rl::kResponsePoints], delay[rl::kResponsePoints];
     for (std::size_t i = 0; i < rl::kResponsePoints; ++i) {
         double gd = 0;
-        const auto h = channel.response(rl::response_x(i) * 1e6, &gd);
+        const auto h = channel.response(rl::responsex(i) * 1e6, &gd);
         amplitude[i] = 10 * std::log10(std::max(std::norm(h), 1e-30));
         delay[i] = std::clamp(gd, -1e3, 1e3) * 1e9 / kFs;
     }
-    remove_mean(amplitude);
-    remove_mean(delay);
+    removemean(amplitude);
+    removemean(delay);
     for (std::size_t i = 0; i < rl::kResponsePoints; ++i) {
         rl::write(results, rl::kFreqErrorOffset + 8 * i, amplitude[i]);
         rl::write(results, rl::kGroupErrorOffset + 8 * i, delay[i]);
     }
-    write_figures(amplitude, rl::kFiguresOffset, results);
-    write_figures(delay, rl::kFiguresOffset + 40, results);
+    writefigures(amplitude, rl::kFiguresOffset, results);
+    writefigures(delay, rl::kFiguresOffset + 40, results);
 }
 
 }  // namespace monitor

@@ -12,8 +12,8 @@
 namespace monitor {
 
 // inphase/quadrature: equalised values per symbol (before the level fit is applied).
-void write_constellation(const double* inphase, const double* quadrature, const LevelFit& levels,
-                         std::uint8_t* results);
+void writeconstellation(const double* inphase, const double* quadrature, const LevelFit& levels,
+                        std::uint8_t* results);
 
 // equalised: the equalised channel-centred signal at one sample per symbol.
 class EyeWriter {
@@ -28,6 +28,6 @@ class EyeWriter {
 };
 
 // The channel estimate's deviation from flat amplitude and constant delay, mean removed.
-void write_response(const ChannelFit& channel, std::uint8_t* results);
+void writeresponse(const ChannelFit& channel, std::uint8_t* results);
 
 }  // namespace monitor

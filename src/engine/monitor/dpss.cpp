@@ -15,7 +15,7 @@ struct Tridiagonal {
     std::vector<double> d, e;
 
     // Number of eigenvalues below x (Sturm sequence).
-    std::size_t count_below(double x) const {
+    std::size_t countbelow(double x) const {
         std::size_t count = 0;
         double q = 1;
         for (std::size_t i = 0; i < d.size(); ++i) {
@@ -31,7 +31,7 @@ struct Tridiagonal {
     double eigenvalue(std::size_t index, double lo, double hi) const {
         for (int it = 0; it < 200 && hi - lo > 1e-13 * std::max(1.0, std::abs(hi)); ++it) {
             const double mid = 0.5 * (lo + hi);
-            (count_below(mid) > index ? hi : lo) = mid;
+            (countbelow(mid) > index ? hi : lo) = mid;
         }
         return 0.5 * (lo + hi);
     }

@@ -29,8 +29,8 @@ constexpr double kMaxKurtosis = 2.35;
 
 }  // namespace
 
-double pilot_prominence_db(const CBuffer& spectrum, double pilot_hz) {
-    const long centre = std::lround(pilot_hz / kBinHz);
+double pilotprominencedb(const CBuffer& spectrum, double pilothz) {
+    const long centre = std::lround(pilothz / kBinHz);
     auto power = [&](long bin) {
         return std::norm(spectrum[std::size_t((bin % long(kN) + long(kN)) % long(kN))]);
     };
@@ -64,13 +64,13 @@ double kurtosis(const double* v, std::size_t count) {
 }
 
 resultlayout::LockReason judge(const LockEvidence& e) {
-    using R = resultlayout::LockReason;
+    using Reason = resultlayout::LockReason;
     // Negated comparisons, so a value that is not a number never counts as evidence of a lock.
-    if (!(e.pilot_db >= kMinPilotDb)) return R::NoPilot;
-    if (!(e.channel_fraction >= kMinChannelFraction)) return R::NotVsb;
-    if (!(e.timing_contrast >= kMinTimingContrast)) return R::NoTiming;
-    if (!(e.kurtosis >= kMinKurtosis && e.kurtosis <= kMaxKurtosis)) return R::EyeClosed;
-    return R::Locked;
+    if (!(e.pilotdb >= kMinPilotDb)) return Reason::NoPilot;
+    if (!(e.channelfraction >= kMinChannelFraction)) return Reason::NotVsb;
+    if (!(e.timingcontrast >= kMinTimingContrast)) return Reason::NoTiming;
+    if (!(e.kurtosis >= kMinKurtosis && e.kurtosis <= kMaxKurtosis)) return Reason::EyeClosed;
+    return Reason::Locked;
 }
 
 }  // namespace monitor

@@ -10,19 +10,19 @@
 namespace monitor {
 
 struct LockEvidence {
-    double pilot_db = 0;          // the pilot line over the spectrum around it
-    double channel_fraction = 0;  // power within the channel over the whole capture's
-    double timing_contrast = 0;   // (worst - best) / worst decision error over the symbol phases
-    double kurtosis = 0;          // of the equalised in-phase values
-    double mer_db = 0;
+    double pilotdb = 0;          // the pilot line over the spectrum around it
+    double channelfraction = 0;  // power within the channel over the whole capture's
+    double timingcontrast = 0;   // (worst - best) / worst decision error over the symbol phases
+    double kurtosis = 0;         // of the equalised in-phase values
+    double merdb = 0;
     double explained = 0;  // TEMP
 };
 
 resultlayout::LockReason judge(const LockEvidence& e);
 
-// The line nearest pilot_hz (three bins) over the median bin around it, dB. spectrum: the
+// The line nearest pilothz (three bins) over the median bin around it, dB. spectrum: the
 // capture's FFT.
-double pilot_prominence_db(const CBuffer& spectrum, double pilot_hz);
+double pilotprominencedb(const CBuffer& spectrum, double pilothz);
 
 // Fourth central moment over the squared second; 0 when the values do not vary.
 double kurtosis(const double* values, std::size_t count);

@@ -27,12 +27,12 @@ extern "C" KORVIN_ENGINE_API std::int32_t monitormain(const std::int32_t* sample
                                                       std::uint8_t* results, double /*gain*/,
                                                       std::int32_t /*reserved1*/,
                                                       std::int32_t /*reserved2*/) {
-    if (!samples || !results) return monitor::kNullBuffer;
+    if (!samples || !results) return monitor::NullBuffer;
     auto& engine = receiver();
     const auto status = engine.run(samples, results);
-    if (status != monitor::kOk) return status;
+    if (status != monitor::Ok) return status;
     // A value that is not finite is a failed measurement, never a plotted 0.
-    if (!monitor::scrub(results)) return monitor::kNotFinite;
+    if (!monitor::scrub(results)) return monitor::NotFinite;
     resultlayout::writelock(results, engine.lock());
-    return monitor::kOk;
+    return monitor::Ok;
 }

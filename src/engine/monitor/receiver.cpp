@@ -21,10 +21,10 @@ Receiver::Receiver()
     : channel_(fft_),
       spectrum_(fft_),
       received_(kN),
-      received_spectrum_(kN),
+      receivedspectrum_(kN),
       reference_(kN),
-      reference_spectrum_(kN),
-      channel_grid_(kN),
+      referencespectrum_(kN),
+      channelgrid_(kN),
       scratch_(kN),
       equalised_(kN),
       ramp_(kN),
@@ -37,7 +37,7 @@ bool Receiver::load(const std::int32_t* s) {
     double power = 0;
     for (std::size_t n = 0; n < kN; ++n) {
         const std::size_t base = n < half ? n : n + half;
-        received_[n] = cplx(double(s[base]), double(s[base + half]));
+        received_[n] = Complex(double(s[base]), double(s[base + half]));
         power += std::norm(received_[n]);
     }
     power_ = power / double(kN);
@@ -48,23 +48,23 @@ bool Receiver::load(const std::int32_t* s) {
 }
 
 // The timing's phase ramp over the FFT grid, recomputed only when the timing has moved.
-void Receiver::update_ramp() {
-    if (ramp_tau_ == tau_) return;
-    delay_ramp(tau_, ramp_);
-    ramp_tau_ = tau_;
+void Receiver::updateramp() {
+    if (ramptau_ == tau_) return;
+    delayramp(tau_, ramp_);
+    ramptau_ = tau_;
 }
 
 // Matched filter (advanced by tau), optionally the inverse of the channel estimate, then the
 // (-j)^n rotation undone: inphase_ holds level + pilot, quadrature_ the VSB quadrature.
-void Receiver::equalise(bool with_channel) {
-    const auto& pulse = pulse_grid();
+void Receiver::equalise(bool withchannel) {
+    const auto& pulse = pulsegrid();
     double floor = 0;
-    if (with_channel) {
+    if (withchannel) {
         for (std::size_t k = 0; k < kN; ++k)
-            floor += std::norm(channel_grid_[k]) * pulse.amplitude[k];
+            floor += std::norm(channelgrid_[k]) * pulse.amplitude[k];
         floor = 1e-6 * floor / (double(kN) * pulse.rc0) + 1e-300;
     }
-    update_ramp();
+    updateramp();
     const double norm = 1 / (pulse.rc0 * kN);
     for (std::size_t k = 0; k < kN; ++k) {
         const double a = pulse.amplitude[k];
@@ -72,16 +72,16 @@ void Receiver::equalise(bool with_channel) {
             scratch_[k] = 0;
             continue;
         }
-        cplx v = mul(received_spectrum_[k], ramp_[k]) * (a * norm);
-        if (with_channel) {
-            const cplx d = channel_grid_[k];
-            v = mul_conj(v, d) / (std::norm(d) + floor);
+        Complex v = mul(receivedspectrum_[k], ramp_[k]) * (a * norm);
+        if (withchannel) {
+            const Complex d = channelgrid_[k];
+            v = mulconj(v, d) / (std::norm(d) + floor);
         }
         scratch_[k] = v;
     }
     fft_.inverse(scratch_, equalised_);
     for (std::size_t n = 0; n < kN; ++n) {
-        const cplx w = mul_conj(equalised_[n], rotation(n));
+        const Complex w = mulconj(equalised_[n], rotation(n));
         inphase_[n] = w.real();
         quadrature_[n] = w.imag();
     }
@@ -89,16 +89,16 @@ void Receiver::equalise(bool with_channel) {
 
 // Mean square distance to the nearest level after matched filtering at timing tau, with the
 // phase taken from the pilot and the gain from the signal's power.
-double Receiver::timing_metric(double tau) {
+double Receiver::timingmetric(double tau) {
     tau_ = tau;
     equalise(false);
-    cplx pilot = 0;
+    Complex pilot = 0;
     for (std::size_t n = kEdgeSamples; n < kN - kEdgeSamples; ++n)
-        pilot += cplx(inphase_[n], quadrature_[n]);
-    const cplx turn = std::abs(pilot) > 0 ? std::conj(pilot) / std::abs(pilot) : 1.0;
+        pilot += Complex(inphase_[n], quadrature_[n]);
+    const Complex turn = std::abs(pilot) > 0 ? std::conj(pilot) / std::abs(pilot) : 1.0;
     double power = 0;
     for (std::size_t n = 0; n < kN; ++n) {
-        const cplx w = cplx(inphase_[n], quadrature_[n]) * turn;
+        const Complex w = Complex(inphase_[n], quadrature_[n]) * turn;
         inphase_[n] = w.real(), quadrature_[n] = w.imag();
         if (n >= kEdgeSamples && n < kN - kEdgeSamples) power += w.real() * w.real();
     }
@@ -109,18 +109,18 @@ double Receiver::timing_metric(double tau) {
     for (std::size_t n = 0; n < kN; ++n) {
         inphase_[n] *= gain, quadrature_[n] *= gain;
         const double y = inphase_[n] - kPilotLevel;
-        if (n >= kEdgeSamples && n < kN - kEdgeSamples) error += std::pow(y - nearest_level(y), 2);
+        if (n >= kEdgeSamples && n < kN - kEdgeSamples) error += std::pow(y - nearestlevel(y), 2);
     }
     return error;
 }
 
 // Coarse search over a symbol in quarters, a parabola through the best three, and a last pass
 // at the result so the first decisions come from the best timing.
-void Receiver::search_timing() {
+void Receiver::searchtiming() {
     double metric[kTimingSteps];
     int best = 0;
     for (int i = 0; i < kTimingSteps; ++i) {
-        metric[i] = timing_metric(double(i) / kTimingSteps);
+        metric[i] = timingmetric(double(i) / kTimingSteps);
         if (metric[i] < metric[best]) best = i;
     }
     const double l = metric[(best + kTimingSteps - 1) % kTimingSteps], c = metric[best];
@@ -128,94 +128,93 @@ void Receiver::search_timing() {
     const double den = l - 2 * c + r;
     const double delta = den > 0 ? std::clamp(0.5 * (l - r) / den, -0.5, 0.5) : 0.0;
     const double worst = *std::max_element(metric, metric + kTimingSteps);
-    evidence_.timing_contrast = worst > 0 ? (worst - c) / worst : 0.0;
-    timing_metric((best + delta) / kTimingSteps);
+    evidence_.timingcontrast = worst > 0 ? (worst - c) / worst : 0.0;
+    timingmetric((best + delta) / kTimingSteps);
 }
 
 // The ideal received signal for the decided levels: symbols through the VSB pulse, delayed by
 // the current timing.
-void Receiver::rebuild_reference() {
+void Receiver::rebuildreference() {
     for (std::size_t n = 0; n < kN; ++n)
-        scratch_[n] = (nearest_level(inphase_[n] - kPilotLevel) + kPilotLevel) * rotation(n);
-    fft_.forward(scratch_, reference_spectrum_);
-    const auto& pulse = pulse_grid();
-    update_ramp();
+        scratch_[n] = (nearestlevel(inphase_[n] - kPilotLevel) + kPilotLevel) * rotation(n);
+    fft_.forward(scratch_, referencespectrum_);
+    const auto& pulse = pulsegrid();
+    updateramp();
     for (std::size_t k = 0; k < kN; ++k)
-        reference_spectrum_[k] = mul_conj(reference_spectrum_[k], ramp_[k]) * pulse.amplitude[k];
-    fft_.inverse(reference_spectrum_, reference_);
+        referencespectrum_[k] = mulconj(referencespectrum_[k], ramp_[k]) * pulse.amplitude[k];
+    fft_.inverse(referencespectrum_, reference_);
     for (auto& v : reference_) v /= double(kN);
 }
 
 // Removes the frequency left between the capture and the fitted model.
-void Receiver::refine_carrier() {
-    for (std::size_t k = 0; k < kN; ++k)
-        scratch_[k] = mul(channel_grid_[k], reference_spectrum_[k]);
+void Receiver::refinecarrier() {
+    for (std::size_t k = 0; k < kN; ++k) scratch_[k] = mul(channelgrid_[k], referencespectrum_[k]);
     fft_.inverse(scratch_, equalised_);  // equalised_ reused as the model
     for (auto& v : equalised_) v /= double(kN);
-    const double hz = std::clamp(residual_frequency(received_, equalised_), -2e3, 2e3);
+    const double hz = std::clamp(residualfrequency(received_, equalised_), -2e3, 2e3);
     shift(received_, hz);
-    offset_hz_ += hz;
-    fft_.forward(received_, received_spectrum_);
+    offsethz_ += hz;
+    fft_.forward(received_, receivedspectrum_);
 }
 
 Status Receiver::run(const std::int32_t* samples, std::uint8_t* results) {
-    if (!load(samples)) return kNoEnergy;
-    fft_.forward(received_, received_spectrum_);
-    const double pilot_hz = find_pilot(received_spectrum_);
-    evidence_.pilot_db = pilot_prominence_db(received_spectrum_, pilot_hz);
-    offset_hz_ = pilot_hz - kPilotHz;
-    shift(received_, offset_hz_);
-    fft_.forward(received_, received_spectrum_);
-    search_timing();
+    if (!load(samples)) return NoEnergy;
+    fft_.forward(received_, receivedspectrum_);
+    const double pilothz = findpilot(receivedspectrum_);
+    evidence_.pilotdb = pilotprominencedb(receivedspectrum_, pilothz);
+    offsethz_ = pilothz - kPilotHz;
+    shift(received_, offsethz_);
+    fft_.forward(received_, receivedspectrum_);
+    searchtiming();
     for (int it = 0; it < kIterations; ++it) {
-        rebuild_reference();
-        channel_.fit(reference_, reference_spectrum_, received_);
-        channel_.response_on_grid(channel_grid_, scratch_);
+        rebuildreference();
+        channel_.fit(reference_, referencespectrum_, received_);
+        channel_.responseongrid(channelgrid_, scratch_);
         const bool last = it + 1 == kIterations;
-        if (!last) refine_carrier();
+        if (!last) refinecarrier();
         equalise(true);
         if (!last) tau_ += std::clamp(channel_.centroid(), -0.5, 0.5);
     }
     for (std::size_t n = 0; n < kN; ++n) inphase_[n] -= kPilotLevel;
-    levels_ = level_fitter_.fit(inphase_.data() + kEdgeSamples, kN - 2 * kEdgeSamples);
+    levels_ = levelfitter_.fit(inphase_.data() + kEdgeSamples, kN - 2 * kEdgeSamples);
     evidence_.kurtosis = kurtosis(inphase_.data() + kEdgeSamples, kN - 2 * kEdgeSamples);
 
-    write_constellation(inphase_.data(), quadrature_.data(), levels_, results);
+    writeconstellation(inphase_.data(), quadrature_.data(), levels_, results);
     eye_.write(equalised_, levels_, results);
     spectrum_.measure(received_, reinterpret_cast<double*>(scratch_.data()));
     const auto* levels = reinterpret_cast<const double*>(scratch_.data());
     for (std::size_t i = 0; i < rl::kSpectrumPoints; ++i)
         rl::write(results, rl::kSpectrumOffset + 8 * i, levels[i]);
-    evidence_.channel_fraction = spectrum_.channel_fraction();
-    write_response(channel_, results);
-    write_diagnostics(results);
+    evidence_.channelfraction = spectrum_.channelfraction();
+    writeresponse(channel_, results);
+    writediagnostics(results);
     lock_ = judge(evidence_);
-    return kOk;
+    return Ok;
 }
 
-double Receiver::mer_db() const {
+double Receiver::merdb() const {
     const double noise = levels_.noise / (levels_.gain * levels_.gain);
     return std::clamp(10 * std::log10(kDataPower / std::max(noise, 1e-12)), -20.0, 90.0);
 }
 
-void Receiver::write_diagnostics(std::uint8_t* results) const {
-    const cplx centre = channel_.response(0.0, nullptr);
+void Receiver::writediagnostics(std::uint8_t* results) const {
+    const Complex centre = channel_.response(0.0, nullptr);
     const double pilot = (kPilotLevel + levels_.offset) / (kPilotLevel * levels_.gain);
     auto put = [results](rl::Diagnostic d, double v) {
         rl::write(results, rl::kDiagnosticsOffset + 8 * d, v);
     };
-    put(rl::MerDb, mer_db());
-    put(rl::CarrierOffsetHz, offset_hz_);
+    put(rl::MerDb, merdb());
+    put(rl::CarrierOffsetHz, offsethz_);
     put(rl::CarrierPhaseRad, std::arg(centre));
     put(rl::TimingOffsetSymbols, tau_ + channel_.centroid());
     put(rl::EqualiserGain, std::abs(centre) * levels_.gain * std::sqrt(power_));
     put(rl::PilotLevelDb, 20 * std::log10(std::max(std::abs(pilot), 1e-10)));
     put(rl::ChannelPowerDb, 10 * std::log10(power_ / (32767.0 * 32767.0)));
-    put(rl::ModelTaps, 2.0 * channel_.half_length() + 1);
-    put(rl::PilotProminenceDb, evidence_.pilot_db);
-    put(rl::TimingContrast, evidence_.timing_contrast);
+    put(rl::ModelTaps, 2.0 * channel_.halflength() + 1);
+    put(rl::PilotProminenceDb, evidence_.pilotdb);
+    put(rl::TimingContrast, evidence_.timingcontrast);
     put(rl::LevelKurtosis, evidence_.kurtosis);
-    put(rl::ChannelFraction, evidence_.channel_fraction);
+    put(rl::ChannelFraction, evidence_.channelfraction);
 }
 
 }  // namespace monitor

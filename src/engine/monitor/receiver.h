@@ -16,7 +16,7 @@
 
 namespace monitor {
 
-enum Status : std::int32_t { kOk = 0, kNullBuffer = 1, kNoEnergy = 2, kNotFinite = 3 };
+enum Status : std::int32_t { Ok = 0, NullBuffer = 1, NoEnergy = 2, NotFinite = 3 };
 
 class Receiver {
   public:
@@ -27,28 +27,28 @@ class Receiver {
 
   private:
     bool load(const std::int32_t* samples);
-    void update_ramp();
-    void equalise(bool with_channel);
-    double timing_metric(double tau);
-    void search_timing();
-    void rebuild_reference();
-    void refine_carrier();
-    double mer_db() const;
-    void write_diagnostics(std::uint8_t* results) const;
+    void updateramp();
+    void equalise(bool withchannel);
+    double timingmetric(double tau);
+    void searchtiming();
+    void rebuildreference();
+    void refinecarrier();
+    double merdb() const;
+    void writediagnostics(std::uint8_t* results) const;
 
     Fft fft_;
     ChannelFit channel_;
     Spectrum spectrum_;
-    LevelFitter level_fitter_;
+    LevelFitter levelfitter_;
     EyeWriter eye_;
-    CBuffer received_, received_spectrum_;    // capture with the channel centre at 0 Hz
-    CBuffer reference_, reference_spectrum_;  // ideal signal from the decisions
-    CBuffer channel_grid_, scratch_, equalised_, ramp_;
+    CBuffer received_, receivedspectrum_;    // capture with the channel centre at 0 Hz
+    CBuffer reference_, referencespectrum_;  // ideal signal from the decisions
+    CBuffer channelgrid_, scratch_, equalised_, ramp_;
     std::vector<double> inphase_, quadrature_;
-    double power_ = 0;       // mean square of the capture, LSB^2
-    double offset_hz_ = 0;   // carrier offset: pilot found minus nominal pilot
-    double tau_ = 0;         // symbol timing, samples
-    double ramp_tau_ = NAN;  // the timing ramp_ was made for
+    double power_ = 0;      // mean square of the capture, LSB^2
+    double offsethz_ = 0;   // carrier offset: pilot found minus nominal pilot
+    double tau_ = 0;        // symbol timing, samples
+    double ramptau_ = NAN;  // the timing ramp_ was made for
     LevelFit levels_;
     LockEvidence evidence_;
     resultlayout::LockReason lock_ = resultlayout::LockReason::NoPilot;

@@ -46,7 +46,7 @@ Spectrum::Spectrum(const Fft& fft)
       power_(kN),
       wide_(kN),
       cumulative_(3 * kN + 1),
-      wide_cumulative_(3 * kN + 1) {
+      widecumulative_(3 * kN + 1) {
     // Bands from the widest down, each 0.8 of the last. Their halves may differ by 2 dB at
     // 500 kHz, more in narrower bands: three standard deviations of the difference that noise
     // alone makes, so a smooth spectrum seldom narrows a band.
@@ -57,7 +57,7 @@ Spectrum::Spectrum(const Fft& fft)
     }
 }
 
-void Spectrum::taper_average(const CBuffer& centred) {
+void Spectrum::taperaverage(const CBuffer& centred) {
     std::fill(power_.begin(), power_.end(), 0.0);
     for (std::size_t t = 0; t < tapers_.size(); ++t) {
         if (t == kTapers) std::copy(power_.begin(), power_.end(), wide_.begin());
@@ -75,8 +75,8 @@ void Spectrum::taper_average(const CBuffer& centred) {
 
 // The widest band the channel edges allow around f: narrow next to them, so the steep edge
 // does not spill into the first mask points beyond +-3 MHz.
-double Spectrum::widest_hz(double f_hz) const {
-    const double a = std::abs(f_hz);
+double Spectrum::widesthz(double fhz) const {
+    const double a = std::abs(fhz);
     if (a > kEdgeHz) return std::min(1.8 * (a - kEdgeHz), kMaxAveragingHz);
     return std::clamp(0.8 * (kEdgeHz - a), kResolutionHz, kMaxAveragingHz);
 }
@@ -84,7 +84,7 @@ double Spectrum::widest_hz(double f_hz) const {
 // Mean power per bin around bin c over the widest band that suits the spectrum there: its two
 // halves agree (no steep slope, whose power mean would read high, nor a line to one side) and
 // its centre holds no line standing above it. Else the resolution bandwidth.
-double Spectrum::band_mean(const std::vector<double>& sums, std::size_t c, double widest) const {
+double Spectrum::bandmean(const std::vector<double>& sums, std::size_t c, double widest) const {
     auto mean = [&](std::size_t lo, std::size_t hi) {  // bins lo .. hi-1
         return std::max(sums[hi] - sums[lo], 0.0) / double(hi - lo);
     };
@@ -109,29 +109,29 @@ double Spectrum::band_mean(const std::vector<double>& sums, std::size_t c, doubl
 }
 
 void Spectrum::measure(const CBuffer& centred, double* out) {
-    taper_average(centred);
+    taperaverage(centred);
     double channel = 0, total = 0;
     for (std::size_t i = 0; i < kN; ++i) {
         const double f = (double(i) - double(kN / 2)) * kBinHz;
         total += power_[i];
         if (std::abs(f) <= kEdgeHz) channel += power_[i];
     }
-    channel_fraction_ = total > 0 ? channel / total : 0.0;
+    channelfraction_ = total > 0 ? channel / total : 0.0;
     // Power per bin into dB relative to the whole capture's power in the reference bandwidth.
     const double scale = kReferenceHz / kBinHz / std::max(total, 1e-300);
     // Running sums over three copies side by side let bands run past +-Fs/2 without index
     // arithmetic. The sums are of power, so a band's mean is exact to about 1e-16 of the whole
     // capture's power: far below the lowest level that matters.
-    cumulative_[0] = wide_cumulative_[0] = 0;
+    cumulative_[0] = widecumulative_[0] = 0;
     for (std::size_t i = 0; i < 3 * kN; ++i) {
         cumulative_[i + 1] = cumulative_[i] + power_[i % kN];
-        wide_cumulative_[i + 1] = wide_cumulative_[i] + wide_[i % kN];
+        widecumulative_[i + 1] = widecumulative_[i] + wide_[i % kN];
     }
     for (std::size_t p = 0; p < kPoints; ++p) {
         const double f = -kSpanHz + 2 * kSpanHz * double(p) / double(kPoints - 1);
         const auto c = static_cast<std::size_t>(std::lround(f / kBinHz + double(kN / 2 + kN)));
-        const auto& sums = std::abs(f) < kWideHz ? wide_cumulative_ : cumulative_;
-        const double level = band_mean(sums, c, widest_hz(f)) * scale;
+        const auto& sums = std::abs(f) < kWideHz ? widecumulative_ : cumulative_;
+        const double level = bandmean(sums, c, widesthz(f)) * scale;
         out[p] = level > 0 ? std::max(10 * std::log10(level), kFloorDb) : kFloorDb;
     }
 }

@@ -24,26 +24,26 @@ class Spectrum {
     void measure(const CBuffer& centred, double* out);
 
     // Channel power (within +-3 MHz) as a fraction of the whole capture's power, last measure.
-    double channel_fraction() const { return channel_fraction_; }
+    double channelfraction() const { return channelfraction_; }
 
   private:
-    void taper_average(const CBuffer& centred);
-    double widest_hz(double f_hz) const;
-    double band_mean(const std::vector<double>& sums, std::size_t c, double widest) const;
+    void taperaverage(const CBuffer& centred);
+    double widesthz(double fhz) const;
+    double bandmean(const std::vector<double>& sums, std::size_t c, double widest) const;
 
     const Fft& fft_;
     std::vector<std::vector<double>> tapers_;
     CBuffer tapered_, transformed_;
     std::vector<double> power_;  // per bin, channel-centred (index 0 at -Fs/2): low-leakage tapers
     std::vector<double> wide_;   // the same with every taper
-    std::vector<double> cumulative_, wide_cumulative_;  // running sums, repeated three times
+    std::vector<double> cumulative_, widecumulative_;  // running sums, repeated three times
     struct Band {
         double hz;
         std::size_t half;  // bins each side of the centre
         double ratio;      // how far the means of the two halves may differ
     };
     std::vector<Band> bands_;
-    double channel_fraction_ = 0;
+    double channelfraction_ = 0;
 };
 
 }  // namespace monitor

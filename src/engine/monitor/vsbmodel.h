@@ -11,7 +11,7 @@
 
 namespace monitor {
 
-using cplx = std::complex<double>;
+using Complex = std::complex<double>;
 
 constexpr std::size_t kN = 8192;                      // complex samples per capture
 constexpr double kFs = 10.762238e6;                   // symbol rate = sample rate, Hz
@@ -25,36 +25,36 @@ constexpr double kDataPower = 21.0;                   // mean square of the leve
 constexpr std::size_t kEdgeSamples = 192;  // capture ends left out of fits (filter tails wrap)
 
 // Frequency of FFT bin k (0 .. kN-1) in Hz, negative frequencies in the upper half.
-inline double bin_hz(std::size_t k) {
+inline double binhz(std::size_t k) {
     return (k < kN / 2 ? double(k) : double(k) - double(kN)) * kBinHz;
 }
 
 // Complex product written out: std::complex's operator* guards against NaN/Inf corner cases
 // through a library call, which dominates the per-bin loops.
-inline cplx mul(cplx a, cplx b) {
+inline Complex mul(Complex a, Complex b) {
     return {a.real() * b.real() - a.imag() * b.imag(), a.real() * b.imag() + a.imag() * b.real()};
 }
-inline cplx mul_conj(cplx a, cplx b) {  // a * conj(b)
+inline Complex mulconj(Complex a, Complex b) {  // a * conj(b)
     return {a.real() * b.real() + a.imag() * b.imag(), a.imag() * b.real() - a.real() * b.imag()};
 }
 
 // Nearest of the eight levels (+-1, +-3, +-5, +-7).
-inline double nearest_level(double y) {
+inline double nearestlevel(double y) {
     const double v = 2 * std::floor(y / 2) + 1;
     return v > 7 ? 7 : (v < -7 ? -7 : v);
 }
 
 // (-j)^n, the rotation that turns real VSB levels into channel-centred complex symbols.
-inline cplx rotation(std::size_t n) {
-    static constexpr cplx kRot[4] = {{1, 0}, {0, -1}, {-1, 0}, {0, 1}};
+inline Complex rotation(std::size_t n) {
+    static constexpr Complex kRot[4] = {{1, 0}, {0, -1}, {-1, 0}, {0, 1}};
     return kRot[n % 4];
 }
 
-// out[k] = exp(j 2 pi bin_hz(k) tau / Fs): a delay of -tau samples on the FFT grid.
-void delay_ramp(double tau, CBuffer& out);
+// out[k] = exp(j 2 pi binhz(k) tau / Fs): a delay of -tau samples on the FFT grid.
+void delayramp(double tau, CBuffer& out);
 
 // Root-raised-cosine amplitude of the VSB pulse at f Hz from the channel centre.
-double rrc_amplitude(double f_hz);
+double rrcamplitude(double fhz);
 
 // The pulse on the FFT grid and its energy normaliser, computed once.
 struct PulseGrid {
@@ -62,6 +62,6 @@ struct PulseGrid {
     std::vector<double> amplitude;  // per bin
     double rc0;                     // (1/N) sum amplitude^2: the raised-cosine peak
 };
-const PulseGrid& pulse_grid();
+const PulseGrid& pulsegrid();
 
 }  // namespace monitor

@@ -111,13 +111,13 @@ bool FaultRun::closewindow() {
     return closed && answered;
 }
 
-bool FaultRun::done(int capture, int timeout_ms) {
+bool FaultRun::done(int capture, int timeoutms) {
     const std::string prefix = "DONE capture=";
-    const auto found = sim_->wait_for(
+    const auto found = sim_->waitfor(
         [&](const std::string& l) {
             return starts(l, prefix) && std::stoi(l.substr(prefix.size())) >= capture;
         },
-        timeout_ms);
+        timeoutms);
     return found.has_value();
 }
 

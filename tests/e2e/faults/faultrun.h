@@ -48,7 +48,7 @@ class FaultRun {
     bool connect();                    // Connect from the main window, up to "connected"
     bool openwindow(const Window& w);  // the button's click, up to the window showing
     bool closewindow();  // its close box; the opening click answered, the main window free
-    bool done(int capture, int timeout_ms = 20000);  // "DONE capture=K" recorded, or a later K
+    bool done(int capture, int timeoutms = 20000);  // "DONE capture=K" recorded, or a later K
     int quit();  // Exit from the menu; the exit code (-1 when it did not end)
     std::vector<std::string> log() const { return wholelogtexts(app_->loglines()); }
 

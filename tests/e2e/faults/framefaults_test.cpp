@@ -94,7 +94,7 @@ TEST_P(FrameFaults, LoggedRejectedOrUsedAndTheCycleRecovers) {
     ASSERT_TRUE(run.closewindow());
     EXPECT_EQ(run.app().command("state mainform btn_disconnect").substr(0, 13), "ok enabled=1 ");
     EXPECT_EQ(run.quit(), 0);
-    ASSERT_TRUE(run.sim().wait_for_prefix("DISCONNECT", 10000));  // the record is complete
+    ASSERT_TRUE(run.sim().waitforprefix("DISCONNECT", 10000));  // the record is complete
 
     const auto record = run.sim().lines();
     for (int k = 1; k < f.recovered; ++k) {
@@ -138,7 +138,7 @@ TEST(StatusFrameFaults, LoggedJoinedOrRetriedWhileStatusRequestsGoOn) {
     const auto isrequest = [](const std::string& l) { return l.rfind(kStatusRequestLine, 0) == 0; };
     std::size_t from = 0;
     for (int n = 1; n <= 8; ++n) {
-        const auto at = run.sim().wait_for(isrequest, 15000, from);
+        const auto at = run.sim().waitfor(isrequest, 15000, from);
         ASSERT_TRUE(at.has_value()) << "status request " << n;
         from = *at + 1;
     }
@@ -168,7 +168,7 @@ TEST(ShortPackets, MeasuredWithoutTouchingTheReadout) {
     EXPECT_EQ(run.app().command("state TForm_ste lbl_snr"), "ok enabled=1 visible=1 caption=0dB");
     ASSERT_TRUE(run.closewindow());
     EXPECT_EQ(run.quit(), 0);
-    ASSERT_TRUE(run.sim().wait_for_prefix("DISCONNECT", 10000));
+    ASSERT_TRUE(run.sim().waitforprefix("DISCONNECT", 10000));
     EXPECT_EQ(countof(run.sim().lines(), "DONE capture=1"), 1u);
     const auto log = run.log();
     EXPECT_EQ(countof(log, kFormatError + "Sum ERROR"), 1u);

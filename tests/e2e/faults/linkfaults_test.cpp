@@ -47,7 +47,7 @@ TEST(ExciterLink, ClosingMidCaptureIsReportedAndTheRestartedExciterCapturesAgain
     FaultRun run("close", {"--close-after", "5", "--status", "003C2A2B"});
     ASSERT_TRUE(run.connect());
     ASSERT_TRUE(run.openwindow(kEye));
-    ASSERT_TRUE(run.sim().wait_for_prefix("FAULT close after=5", 15000));
+    ASSERT_TRUE(run.sim().waitforprefix("FAULT close after=5", 15000));
     ASSERT_TRUE(run.app().waitfor("status mainform", "ok " + kDisconnected));
     // An orderly close is no error; the window stays open with its last figures while the
     // main window's buttons follow the link.
@@ -68,7 +68,7 @@ TEST(ExciterLink, StoppedMidCaptureIsReportedAndReconnectedOnTheSamePort) {
     ASSERT_TRUE(run.connect());
     ASSERT_TRUE(run.openwindow(kSpectrum));
     ASSERT_TRUE(run.done(1));
-    ASSERT_TRUE(run.sim().wait_for_prefix("CAPTURE 2", 15000));
+    ASSERT_TRUE(run.sim().waitforprefix("CAPTURE 2", 15000));
     run.sim().stop();
     ASSERT_TRUE(run.app().waitfor("status mainform", "ok " + kDisconnected));
     // Stopped while acknowledgements are in flight, the exciter may reset the link rather

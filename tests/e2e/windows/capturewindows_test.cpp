@@ -43,11 +43,11 @@ std::vector<Clock::time_point> waitexchanges(korvin::test::SimProcess& sim, std:
     std::vector<Clock::time_point> stamps;
     for (int i = 0; i < n; ++i) {
         const auto req =
-            sim.wait_for([&](const std::string& l) { return l == line; }, kBusyMs, from);
+            sim.waitfor([&](const std::string& l) { return l == line; }, kBusyMs, from);
         if (!req) break;
         stamps.push_back(Clock::now());
-        const auto done = sim.wait_for([&](const std::string& l) { return l.starts_with(then); },
-                                       kBusyMs, *req + 1);
+        const auto done = sim.waitfor([&](const std::string& l) { return l.starts_with(then); },
+                                      kBusyMs, *req + 1);
         if (!done) break;
         from = *done + 1;
     }

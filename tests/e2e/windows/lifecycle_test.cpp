@@ -46,7 +46,7 @@ TEST(AutoSave, SnrWindowWritesOneLinePerStatusBlockTaken) {
     ASSERT_TRUE(c.connect());
     auto& app = c.app();
     ASSERT_TRUE(c.openwindow("btmbtn_snr", "TForm_snr"));
-    ASSERT_TRUE(c.sim().wait_for(
+    ASSERT_TRUE(c.sim().waitfor(
         [n = 0](const std::string& l) mutable { return l.starts_with("TX 14 ") && ++n == 5; },
         30000));
     EXPECT_EQ(app.command("close TForm_snr"), "ok");
@@ -95,7 +95,7 @@ TEST(Shutdown, ExitFromTheMenuWithTheLinkUp) {
     ASSERT_TRUE(c.connect());
     auto& app = c.app();
     ASSERT_TRUE(c.openwindow("btmbtn_amp", "TForm_amp"));
-    ASSERT_TRUE(c.sim().wait_for_prefix("DONE capture=1", kBusyMs));
+    ASSERT_TRUE(c.sim().waitforprefix("DONE capture=1", kBusyMs));
     EXPECT_EQ(app.command("click TForm_amp btn_close", kBusyMs), "ok");
     EXPECT_EQ(app.reply(kBusyMs), "ok");
     EXPECT_EQ(app.command("menu mainform mniExit1"), "ok");
@@ -109,8 +109,8 @@ TEST(Shutdown, ClosingTheMainWindowMidCaptureClosesTheMeasurementWindowFirst) {
     ASSERT_TRUE(c.connect());
     auto& app = c.app();
     ASSERT_TRUE(c.openwindow("btmbtn_spe", "TForm_spec"));
-    ASSERT_TRUE(c.sim().wait_for_prefix("DONE capture=1", kBusyMs));
-    ASSERT_TRUE(c.sim().wait_for_prefix("CAPTURE 2", kBusyMs));
+    ASSERT_TRUE(c.sim().waitforprefix("DONE capture=1", kBusyMs));
+    ASSERT_TRUE(c.sim().waitforprefix("CAPTURE 2", kBusyMs));
     EXPECT_EQ(app.command("close mainform", kBusyMs), "ok");
     EXPECT_EQ(app.reply(kBusyMs), "ok");  // the measurement window's opening click
     EXPECT_EQ(app.waitexit(20000), 0);

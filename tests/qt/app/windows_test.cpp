@@ -73,7 +73,7 @@ TEST(ProgramWindows, EachCaptureWindowShowsLiveDataAndClosesBack) {
             // The readout leaves its placeholder once a packet's status block is in.
             ASSERT_TRUE(app.waitfor(std::string("state ") + c.form + " lbl_snr",
                                     "ok enabled=1 visible=1 caption=30.0dB", 15000));
-            ASSERT_TRUE(sim.wait_for_prefix("DONE capture=", 15000, from));
+            ASSERT_TRUE(sim.waitforprefix("DONE capture=", 15000, from));
             const fs::path saved = folder / (std::string("saved_") + c.form);
             EXPECT_EQ(app.command("saveas " + saved.string()), "ok");
             EXPECT_EQ(app.command(c.save), "ok");

@@ -7,15 +7,15 @@
 #include <new>
 
 namespace {
-std::atomic<long> g_allocations{0};
+std::atomic<long> allocations{0};
 }
 
-long enginetest::allocation_count() {
-    return g_allocations.load();
+long enginetest::allocationcount() {
+    return allocations.load();
 }
 
 void* operator new(std::size_t size) {
-    ++g_allocations;
+    ++allocations;
     if (void* p = std::malloc(size ? size : 1)) return p;
     throw std::bad_alloc();
 }

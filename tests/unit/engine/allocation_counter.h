@@ -2,5 +2,5 @@
 #pragma once
 
 namespace enginetest {
-long allocation_count();
+long allocationcount();
 }

@@ -11,28 +11,28 @@ namespace {
 using enginetest::Result;
 namespace rl = resultlayout;
 
-vsb::Impairments at_snr(double snr_db) {
+vsb::Impairments atsnr(double snrdb) {
     vsb::Impairments imp;
-    imp.snr_db = snr_db;
+    imp.snrdb = snrdb;
     return imp;
 }
 
 // The ten figures are the extremes of the two curves, at the frequencies where they occur.
-void expect_figures_match_curves(const Result& r) {
+void expectfiguresmatch(const Result& r) {
     for (const bool group : {false, true}) {
         const std::size_t base = group ? rl::GroupMaxFreq : rl::FreqMaxFreq;
         std::size_t hi = 0, lo = 0;
         auto at = [&](std::size_t i) {
-            return group ? rl::group_error(r.data(), i) : rl::freq_error(r.data(), i);
+            return group ? rl::grouperror(r.data(), i) : rl::freqerror(r.data(), i);
         };
         for (std::size_t i = 1; i < rl::kResponsePoints; ++i) {
             if (at(i) > at(hi)) hi = i;
             if (at(i) < at(lo)) lo = i;
         }
         auto fig = [&](std::size_t k) { return rl::figure(r.data(), rl::Figure(base + k)); };
-        EXPECT_DOUBLE_EQ(fig(0), rl::response_x(hi));
+        EXPECT_DOUBLE_EQ(fig(0), rl::responsex(hi));
         EXPECT_DOUBLE_EQ(fig(1), at(hi));
-        EXPECT_DOUBLE_EQ(fig(2), rl::response_x(lo));
+        EXPECT_DOUBLE_EQ(fig(2), rl::responsex(lo));
         EXPECT_DOUBLE_EQ(fig(3), at(lo));
         EXPECT_DOUBLE_EQ(fig(4), at(hi) - at(lo));
     }
@@ -42,26 +42,26 @@ void expect_figures_match_curves(const Result& r) {
 
 struct Reception {
     std::string name;
-    double phase, offset_hz, timing, level;
+    double phase, offsethz, timing, level;
 };
 
 class Demodulation : public testing::TestWithParam<Reception> {};
 
 TEST_P(Demodulation, LevelsSitOnTheGridAndMerMatchesTheNoise) {
     const auto& p = GetParam();
-    auto imp = at_snr(30);
-    imp.carrier_phase = p.phase;
-    imp.carrier_offset_hz = p.offset_hz;
-    imp.timing_offset = p.timing;
+    auto imp = atsnr(30);
+    imp.carrierphase = p.phase;
+    imp.carrieroffsethz = p.offsethz;
+    imp.timingoffset = p.timing;
     imp.level = p.level;
     const Result r = enginetest::measure(imp);
     ASSERT_EQ(r.status, 0);
-    const auto means = enginetest::level_means(r);
+    const auto means = enginetest::levelmeans(r);
     for (int l = 0; l < 8; ++l) EXPECT_NEAR(means[l], 2 * l - 7, 0.05) << "level " << 2 * l - 7;
     EXPECT_NEAR(r.diagnostic(rl::MerDb), 30.0, 0.5);
-    EXPECT_NEAR(r.diagnostic(rl::CarrierOffsetHz), p.offset_hz, 5.0);
-    EXPECT_TRUE(enginetest::engine_locked(r));
-    expect_figures_match_curves(r);
+    EXPECT_NEAR(r.diagnostic(rl::CarrierOffsetHz), p.offsethz, 5.0);
+    EXPECT_TRUE(enginetest::enginelocked(r));
+    expectfiguresmatch(r);
 }
 
 // Down to 12 dB SNR the engine locks whatever the carrier phase and offset, the timing and the
@@ -71,18 +71,18 @@ TEST(EngineLock, WeakSignalsLockAtAnyPhaseOffsetTimingAndLevel) {
          {Reception{"A", 0.0, -50e3, 0.0, 0.05}, Reception{"B", 1.3, 50e3, 0.5, 0.35},
           Reception{"C", 2.9, 0.0, 0.83, 0.05}, Reception{"D", -2.2, 50e3, 0.25, 0.2},
           Reception{"E", -0.8, -50e3, 0.66, 0.35}}) {
-        auto imp = at_snr(12);
-        imp.carrier_phase = p.phase;
-        imp.carrier_offset_hz = p.offset_hz;
-        imp.timing_offset = p.timing;
+        auto imp = atsnr(12);
+        imp.carrierphase = p.phase;
+        imp.carrieroffsethz = p.offsethz;
+        imp.timingoffset = p.timing;
         imp.level = p.level;
         const Result r = enginetest::measure(imp, 31);
         ASSERT_EQ(r.status, 0);
-        EXPECT_TRUE(enginetest::engine_locked(r)) << p.name;
+        EXPECT_TRUE(enginetest::enginelocked(r)) << p.name;
     }
-    vsb::Generator generator(11, at_snr(30));
-    const Result spur = enginetest::run_engine(enginetest::with_tone(generator, 4.5e6, -10));
-    EXPECT_TRUE(enginetest::engine_locked(spur));
+    vsb::Generator generator(11, atsnr(30));
+    const Result spur = enginetest::runmonitor(enginetest::withtone(generator, 4.5e6, -10));
+    EXPECT_TRUE(enginetest::enginelocked(spur));
 }
 
 // Level is the RMS relative to full scale: 0.35 puts the 8-VSB peaks at about 90 % of it.
@@ -98,9 +98,9 @@ INSTANTIATE_TEST_SUITE_P(Engine, Demodulation,
 class MerTracking : public testing::TestWithParam<double> {};
 
 TEST_P(MerTracking, WithinHalfADecibel) {
-    auto imp = at_snr(GetParam());
-    imp.timing_offset = 0.4;
-    imp.carrier_phase = 0.7;
+    auto imp = atsnr(GetParam());
+    imp.timingoffset = 0.4;
+    imp.carrierphase = 0.7;
     const Result r = enginetest::measure(imp, 3);
     ASSERT_EQ(r.status, 0);
     EXPECT_NEAR(r.diagnostic(rl::MerDb), GetParam(), 0.5);
@@ -113,27 +113,27 @@ INSTANTIATE_TEST_SUITE_P(Engine, MerTracking, testing::Values(15.0, 20.0, 25.0, 
 
 struct Channel {
     std::string name;
-    double tilt_db, ripple_db, ripple_cycles, gd_ns, gd_cycles;
+    double tiltdb, rippledb, ripplecycles, gdns, gdcycles;
 };
 
 class ChannelResponse : public testing::TestWithParam<Channel> {};
 
 TEST_P(ChannelResponse, RecoversTheInjectedCurves) {
     const auto& p = GetParam();
-    auto imp = at_snr(30);
-    imp.tilt_db = p.tilt_db;
-    imp.ripple_db = p.ripple_db;
-    imp.ripple_cycles = p.ripple_cycles;
-    imp.gd_ripple_ns = p.gd_ns;
-    imp.gd_ripple_cycles = p.gd_cycles;
-    imp.timing_offset = 0.35;
-    imp.carrier_offset_hz = 12e3;
+    auto imp = atsnr(30);
+    imp.tiltdb = p.tiltdb;
+    imp.rippledb = p.rippledb;
+    imp.ripplecycles = p.ripplecycles;
+    imp.gdripplens = p.gdns;
+    imp.gdripplecycles = p.gdcycles;
+    imp.timingoffset = 0.35;
+    imp.carrieroffsethz = 12e3;
     const Result r = enginetest::measure(imp, 5);
     ASSERT_EQ(r.status, 0);
-    EXPECT_LT(enginetest::response_rms_error(r, imp, false), 0.05);
-    EXPECT_LT(enginetest::response_rms_error(r, imp, true), 2.0);
-    EXPECT_TRUE(enginetest::engine_locked(r));
-    expect_figures_match_curves(r);
+    EXPECT_LT(enginetest::responsermserror(r, imp, false), 0.05);
+    EXPECT_LT(enginetest::responsermserror(r, imp, true), 2.0);
+    EXPECT_TRUE(enginetest::enginelocked(r));
+    expectfiguresmatch(r);
 }
 
 INSTANTIATE_TEST_SUITE_P(Engine, ChannelResponse,
@@ -146,11 +146,11 @@ INSTANTIATE_TEST_SUITE_P(Engine, ChannelResponse,
 
 // --- Spectrum: in-band level, emission mask, shoulders ------------------------------------
 
-double in_band_mean(const Result& r) {
+double inbandmean(const Result& r) {
     double sum = 0;
     int n = 0;
     for (std::size_t i = 0; i < rl::kSpectrumPoints; ++i) {
-        if (std::abs(rl::spectrum_x(i)) > 2.2) continue;
+        if (std::abs(rl::spectrumx(i)) > 2.2) continue;
         sum += rl::spectrum(r.data(), i);
         ++n;
     }
@@ -159,18 +159,18 @@ double in_band_mean(const Result& r) {
 
 TEST(EngineSpectrum, CleanExciterReadsFlatInBandAndPassesTheMask) {
     for (const double offset : {0.0, 45e3}) {
-        auto imp = at_snr(35);
-        imp.carrier_offset_hz = offset;  // the spectrum is centred on the pilot, not the capture
+        auto imp = atsnr(35);
+        imp.carrieroffsethz = offset;  // the spectrum is centred on the pilot, not the capture
         const Result r = enginetest::measure(imp, 11);
         ASSERT_EQ(r.status, 0);
-        const double mean = in_band_mean(r);
+        const double mean = inbandmean(r);
         EXPECT_NEAR(mean, -10.6, 0.3) << offset;
-        EXPECT_LT(enginetest::worst_mask_margin(r), -10.0) << offset;
+        EXPECT_LT(enginetest::worstmaskmargin(r), -10.0) << offset;
         // Every point up to where the roll-off begins within a dB of the flat level: no spikes
         // or dips where the averaging meets the roll-off.
         for (std::size_t i = 0; i < rl::kSpectrumPoints; ++i) {
-            if (std::abs(rl::spectrum_x(i)) > 2.4) continue;
-            ASSERT_NEAR(rl::spectrum(r.data(), i), mean, 1.0) << rl::spectrum_x(i);
+            if (std::abs(rl::spectrumx(i)) > 2.4) continue;
+            ASSERT_NEAR(rl::spectrum(r.data(), i), mean, 1.0) << rl::spectrumx(i);
         }
     }
 }
@@ -183,28 +183,28 @@ TEST(EngineSpectrum, SpursReadTheirPowerAndFailTheMask) {
     };
     for (const Spur s : {Spur{4.5, -10}, Spur{3.1, -30}, Spur{4.5, -50}, Spur{-4.5, -50},
                          Spur{-3.02, -40}, Spur{5.3, -50}, Spur{1.0, -20}}) {
-        vsb::Generator generator(11, at_snr(35));
+        vsb::Generator generator(11, atsnr(35));
         const Result r =
-            enginetest::run_engine(enginetest::with_tone(generator, s.mhz * 1e6, s.dbc));
+            enginetest::runmonitor(enginetest::withtone(generator, s.mhz * 1e6, s.dbc));
         ASSERT_EQ(r.status, 0);
         const auto at = std::size_t(std::lround((s.mhz + 5.38) / 10.76 * 4095));
         EXPECT_GE(rl::spectrum(r.data(), at), s.dbc - 3) << s.mhz << " MHz " << s.dbc << " dBc";
         if (std::abs(s.mhz) > 3) {
-            EXPECT_GT(enginetest::worst_mask_margin(r), 0.0) << s.mhz;
+            EXPECT_GT(enginetest::worstmaskmargin(r), 0.0) << s.mhz;
         }
     }
 }
 
 TEST(EngineSpectrum, NonLinearShouldersFailTheMaskAndMatchTheReference) {
-    auto imp = at_snr(35);
+    auto imp = atsnr(35);
     imp.nonlinearity = 0.03;
     vsb::Generator generator(13, imp);
     constexpr int kCaptures = 4;
     std::vector<double> mean(rl::kSpectrumPoints, 0.0);
     for (int c = 0; c < kCaptures; ++c) {
-        const Result r = enginetest::run_engine(enginetest::sample_block(generator));
+        const Result r = enginetest::runmonitor(enginetest::captureblock(generator));
         ASSERT_EQ(r.status, 0);
-        EXPECT_GT(enginetest::worst_mask_margin(r), 1.0);
+        EXPECT_GT(enginetest::worstmaskmargin(r), 1.0);
         for (std::size_t i = 0; i < rl::kSpectrumPoints; ++i)
             mean[i] += rl::spectrum(r.data(), i) / kCaptures;
     }
@@ -212,8 +212,8 @@ TEST(EngineSpectrum, NonLinearShouldersFailTheMaskAndMatchTheReference) {
     // whole, so the comparison point by point uses the average of a few captures.
     int compared = 0;
     for (std::size_t i = 0; i < rl::kSpectrumPoints; ++i) {
-        const double f = rl::spectrum_x(i);
-        const double reference = generator.reference_psd_db(f * 1e6);
+        const double f = rl::spectrumx(i);
+        const double reference = generator.referencepsddb(f * 1e6);
         if (std::abs(f) < 3.1 || reference < -60) continue;
         ASSERT_NEAR(mean[i], reference, 1.0) << f << " MHz";
         ++compared;
@@ -224,8 +224,8 @@ TEST(EngineSpectrum, NonLinearShouldersFailTheMaskAndMatchTheReference) {
 // --- Eye diagram ----------------------------------------------------------------------------
 
 TEST(EngineEye, OpensAtTheSymbolInstantsOnly) {
-    auto imp = at_snr(30);
-    imp.timing_offset = 0.6;
+    auto imp = atsnr(30);
+    imp.timingoffset = 0.6;
     const Result r = enginetest::measure(imp, 17);
     ASSERT_EQ(r.status, 0);
     auto spread = [&](std::size_t j) {  // RMS distance to the nearest level at point j

@@ -14,18 +14,18 @@ namespace {
 using enginetest::Result;
 namespace rl = resultlayout;
 
-std::vector<std::int32_t> block_of(std::int32_t value) {
+std::vector<std::int32_t> blockof(std::int32_t value) {
     return std::vector<std::int32_t>(rl::kSampleCount, value);
 }
 
 TEST(EngineContract, RefusesNullBuffersAndSilence) {
     std::vector<std::uint8_t> results(rl::kBlockSize);
-    const auto samples = block_of(100);
+    const auto samples = blockof(100);
     EXPECT_NE(monitormain(nullptr, results.data(), 2000.0, 0, 0), 0);
     EXPECT_NE(monitormain(samples.data(), nullptr, 2000.0, 0, 0), 0);
     // Silence leaves the result block as it was: the windows keep their last plot.
     std::vector<std::uint8_t> untouched(rl::kBlockSize, 0x5a);
-    const auto zeros = block_of(0);
+    const auto zeros = blockof(0);
     EXPECT_NE(monitormain(zeros.data(), untouched.data(), 2000.0, 0, 0), 0);
     EXPECT_EQ(untouched, std::vector<std::uint8_t>(rl::kBlockSize, 0x5a));
 }
@@ -37,30 +37,30 @@ struct Odd {
     std::vector<std::int32_t> samples;
 };
 
-std::vector<Odd> odd_inputs() {
+std::vector<Odd> oddinputs() {
     std::vector<Odd> cases;
     std::mt19937 rng(5);
     std::uniform_int_distribution<int> uniform(0, 15999);
-    auto noise = block_of(0);
+    auto noise = blockof(0);
     for (auto& v : noise) v = 8000 - uniform(rng);  // what the debug mode feeds
     cases.push_back({"UniformNoise", noise});
-    auto spike = block_of(0);
+    auto spike = blockof(0);
     spike[1234] = 32767;
     cases.push_back({"SingleSpike", spike});
-    cases.push_back({"DcOnly", block_of(-32768)});
-    auto clipped = block_of(0);
+    cases.push_back({"DcOnly", blockof(-32768)});
+    auto clipped = blockof(0);
     for (std::size_t i = 0; i < clipped.size(); ++i) clipped[i] = (i / 3) % 2 ? 32767 : -32768;
     cases.push_back({"FullScaleSquare", clipped});
-    auto huge = block_of(0);
+    auto huge = blockof(0);
     for (std::size_t i = 0; i < huge.size(); ++i) huge[i] = i % 2 ? INT32_MAX : INT32_MIN;
     cases.push_back({"Int32Extremes", huge});
-    auto one_lsb = block_of(0);
-    one_lsb[8192 + 17] = 1;
-    cases.push_back({"OneLsbInSecondHalf", one_lsb});
+    auto onelsb = blockof(0);
+    onelsb[8192 + 17] = 1;
+    cases.push_back({"OneLsbInSecondHalf", onelsb});
     std::normal_distribution<double> gauss(0, 3000);
     std::vector<double> iq(2 * vsb::kCaptureSamples);
     for (auto& v : iq) v = gauss(rng);
-    cases.push_back({"GaussianNoise", enginetest::sample_block(iq)});
+    cases.push_back({"GaussianNoise", enginetest::captureblock(iq)});
     // A CW in the channel, and one where the pilot belongs: a line but no symbols.
     for (const double hz : {1.0e6, double(vsb::kPilotOffset)}) {
         for (std::size_t n = 0; n < vsb::kCaptureSamples; ++n) {
@@ -68,16 +68,16 @@ std::vector<Odd> odd_inputs() {
             iq[2 * n] = 10000 * std::cos(turn);
             iq[2 * n + 1] = 10000 * std::sin(turn);
         }
-        cases.push_back({hz > 0 ? "CwInChannel" : "CwOnThePilot", enginetest::sample_block(iq)});
+        cases.push_back({hz > 0 ? "CwInChannel" : "CwOnThePilot", enginetest::captureblock(iq)});
     }
     return cases;
 }
 
 TEST(EngineContract, OddInputsGiveFiniteResultsAndNoLock) {
-    for (const auto& c : odd_inputs()) {
-        const Result r = enginetest::run_engine(c.samples);
+    for (const auto& c : oddinputs()) {
+        const Result r = enginetest::runmonitor(c.samples);
         EXPECT_EQ(r.status, 0) << c.name;
-        EXPECT_TRUE(enginetest::all_finite(r)) << c.name;
+        EXPECT_TRUE(enginetest::allfinite(r)) << c.name;
         EXPECT_TRUE(rl::haslockarea(r.data())) << c.name;
         EXPECT_FALSE(rl::locked(r.data())) << c.name;
     }
@@ -97,47 +97,47 @@ TEST(EngineContract, NonFiniteValuesFailTheMeasurement) {
     EXPECT_FALSE(monitor::scrub(block.data()));
     Result r;
     r.block = block;
-    EXPECT_TRUE(enginetest::all_finite(r));
+    EXPECT_TRUE(enginetest::allfinite(r));
     rl::write(block.data(), rl::kSpectrumOffset + 8 * 7, -40.0);
     EXPECT_EQ(block, clean);
 }
 
 TEST(EngineContract, ClippedExciterStillDemodulates) {
     vsb::Impairments imp;
-    imp.snr_db = 30;
+    imp.snrdb = 30;
     imp.level = 0.9;  // about a tenth of the samples clip
     const Result r = enginetest::measure(imp, 21);
     ASSERT_EQ(r.status, 0);
-    EXPECT_TRUE(enginetest::all_finite(r));
+    EXPECT_TRUE(enginetest::allfinite(r));
     const double mer = r.diagnostic(rl::MerDb);
     EXPECT_GT(mer, 5.0);
     EXPECT_LT(mer, 29.0);  // the clipping shows as lost MER
-    EXPECT_TRUE(enginetest::engine_locked(r));
+    EXPECT_TRUE(enginetest::enginelocked(r));
 }
 
 TEST(EngineContract, NoAllocationAfterTheFirstCall) {
     vsb::Impairments imp;
-    imp.snr_db = 25;
-    imp.gd_ripple_ns = 80;
+    imp.snrdb = 25;
+    imp.gdripplens = 80;
     vsb::Generator generator(9, imp);
-    const auto first = enginetest::sample_block(generator);
-    const auto second = enginetest::sample_block(generator);
+    const auto first = enginetest::captureblock(generator);
+    const auto second = enginetest::captureblock(generator);
     std::vector<std::uint8_t> results(rl::kBlockSize);
     ASSERT_EQ(monitormain(first.data(), results.data(), 2000.0, 0, 0), 0);
-    const long before = enginetest::allocation_count();
+    const long before = enginetest::allocationcount();
     ASSERT_EQ(monitormain(second.data(), results.data(), 2000.0, 0, 0), 0);
-    EXPECT_EQ(enginetest::allocation_count(), before);
+    EXPECT_EQ(enginetest::allocationcount(), before);
 }
 
 TEST(EngineContract, SameCaptureSameResult) {
     vsb::Impairments imp;
-    imp.snr_db = 22;
-    imp.carrier_offset_hz = -8e3;
+    imp.snrdb = 22;
+    imp.carrieroffsethz = -8e3;
     vsb::Generator generator(4, imp);
-    const auto samples = enginetest::sample_block(generator);
-    const Result a = enginetest::run_engine(samples);
-    enginetest::run_engine(enginetest::sample_block(generator));  // state must not carry over
-    const Result b = enginetest::run_engine(samples);
+    const auto samples = enginetest::captureblock(generator);
+    const Result a = enginetest::runmonitor(samples);
+    enginetest::runmonitor(enginetest::captureblock(generator));  // state must not carry over
+    const Result b = enginetest::runmonitor(samples);
     EXPECT_EQ(a.block, b.block);
 }
 

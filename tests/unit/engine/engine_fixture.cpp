@@ -11,7 +11,7 @@ namespace enginetest {
 
 namespace rl = resultlayout;
 
-std::vector<std::int32_t> sample_block(vsb::Generator& generator) {
+std::vector<std::int32_t> captureblock(vsb::Generator& generator) {
     std::vector<std::uint8_t> words(4 * vsb::kCaptureSamples);
     generator.capture(words.data(), vsb::kCaptureSamples);
     std::vector<std::int32_t> block(rl::kSampleCount);
@@ -19,7 +19,7 @@ std::vector<std::int32_t> sample_block(vsb::Generator& generator) {
     return block;
 }
 
-std::vector<std::int32_t> sample_block(const std::vector<double>& iq) {
+std::vector<std::int32_t> captureblock(const std::vector<double>& iq) {
     std::vector<std::int32_t> block(rl::kSampleCount);
     constexpr std::size_t half = vsb::kCaptureSamples / 2;
     auto word = [](double v) { return std::int32_t(std::clamp(std::round(v), -32768.0, 32767.0)); };
@@ -31,21 +31,21 @@ std::vector<std::int32_t> sample_block(const std::vector<double>& iq) {
     return block;
 }
 
-std::vector<std::int32_t> with_tone(vsb::Generator& generator, double f_hz, double dbc) {
+std::vector<std::int32_t> withtone(vsb::Generator& generator, double fhz, double dbc) {
     std::vector<double> iq(2 * vsb::kCaptureSamples);
     generator.capture(iq.data(), vsb::kCaptureSamples);
     double power = 0;
     for (double v : iq) power += v * v;
     const double amplitude = std::sqrt(power / vsb::kCaptureSamples * std::pow(10.0, dbc / 10));
-    const double w = 2 * std::numbers::pi * f_hz / vsb::kSymbolRate;
+    const double w = 2 * std::numbers::pi * fhz / vsb::kSymbolRate;
     for (std::size_t n = 0; n < vsb::kCaptureSamples; ++n) {
         iq[2 * n] += amplitude * std::cos(w * double(n) + 0.3);
         iq[2 * n + 1] += amplitude * std::sin(w * double(n) + 0.3);
     }
-    return sample_block(iq);
+    return captureblock(iq);
 }
 
-Result run_engine(const std::vector<std::int32_t>& samples) {
+Result runmonitor(const std::vector<std::int32_t>& samples) {
     Result r;
     r.status = monitormain(samples.data(), r.block.data(), 2000.0, 0, 0);
     return r;
@@ -53,14 +53,14 @@ Result run_engine(const std::vector<std::int32_t>& samples) {
 
 Result measure(const vsb::Impairments& imp, std::uint64_t seed, int skip) {
     vsb::Generator generator(seed, imp);
-    for (int i = 0; i < skip; ++i) sample_block(generator);
-    return run_engine(sample_block(generator));
+    for (int i = 0; i < skip; ++i) captureblock(generator);
+    return runmonitor(captureblock(generator));
 }
 
-std::vector<double> level_means(const Result& r) {
+std::vector<double> levelmeans(const Result& r) {
     std::vector<double> sum(8, 0.0), count(8, 0.0);
     for (std::size_t i = 0; i < rl::kConstellationPoints; ++i) {
-        const double x = rl::constellation_x(r.data(), i);
+        const double x = rl::constellationx(r.data(), i);
         const auto level = static_cast<std::size_t>(std::clamp(std::floor((x + 8) / 2), 0.0, 7.0));
         sum[level] += x;
         count[level] += 1;
@@ -71,22 +71,21 @@ std::vector<double> level_means(const Result& r) {
 
 namespace {
 
-double injected(const vsb::Impairments& imp, double f_mhz, bool group) {
-    const double x = f_mhz / 6.0;
-    if (group)
-        return imp.gd_ripple_ns / 2 * std::sin(2 * std::numbers::pi * imp.gd_ripple_cycles * x);
-    return imp.tilt_db * x +
-           imp.ripple_db / 2 * std::sin(2 * std::numbers::pi * imp.ripple_cycles * x);
+double injected(const vsb::Impairments& imp, double fmhz, bool group) {
+    const double x = fmhz / 6.0;
+    if (group) return imp.gdripplens / 2 * std::sin(2 * std::numbers::pi * imp.gdripplecycles * x);
+    return imp.tiltdb * x +
+           imp.rippledb / 2 * std::sin(2 * std::numbers::pi * imp.ripplecycles * x);
 }
 
 }  // namespace
 
-double response_rms_error(const Result& r, const vsb::Impairments& imp, bool group) {
+double responsermserror(const Result& r, const vsb::Impairments& imp, bool group) {
     std::vector<double> diff;
     for (std::size_t i = 0; i < rl::kResponsePoints; ++i) {
-        const double f = rl::response_x(i);
+        const double f = rl::responsex(i);
         if (std::abs(f) > 2.7) continue;
-        const double measured = group ? rl::group_error(r.data(), i) : rl::freq_error(r.data(), i);
+        const double measured = group ? rl::grouperror(r.data(), i) : rl::freqerror(r.data(), i);
         diff.push_back(measured - injected(imp, f, group));
     }
     double mean = 0;
@@ -97,7 +96,7 @@ double response_rms_error(const Result& r, const vsb::Impairments& imp, bool gro
     return std::sqrt(sq / double(diff.size()));
 }
 
-double worst_mask_margin(const Result& r) {
+double worstmaskmargin(const Result& r) {
     double worst = -1e9;
     for (std::size_t i = 0; i < rl::kSpectrumPoints; ++i) {
         const double f = double(i) * 5.38 * 2 / 4096 - 5.38;
@@ -117,7 +116,7 @@ double worst_mask_margin(const Result& r) {
     return worst;
 }
 
-bool all_finite(const Result& r) {
+bool allfinite(const Result& r) {
     auto finite = [&](std::size_t offset, std::size_t count) {
         for (std::size_t i = 0; i < count; ++i)
             if (!std::isfinite(rl::read(r.data(), offset + 8 * i))) return false;
@@ -132,7 +131,7 @@ bool all_finite(const Result& r) {
            finite(rl::kDiagnosticsOffset, rl::kDiagnosticCount);
 }
 
-bool engine_locked(const Result& r) {
+bool enginelocked(const Result& r) {
     return rl::haslockarea(r.data()) && rl::locked(r.data());
 }
 

@@ -11,12 +11,12 @@
 namespace enginetest {
 
 // The next capture of the generator, split the way the client splits a capture.
-std::vector<std::int32_t> sample_block(vsb::Generator& generator);
+std::vector<std::int32_t> captureblock(vsb::Generator& generator);
 // I,Q doubles (full scale 32767) quantised to 16-bit words and split the same way.
-std::vector<std::int32_t> sample_block(const std::vector<double>& iq);
-// The next capture with a CW added at f_hz from the channel centre, dbc below the capture's
+std::vector<std::int32_t> captureblock(const std::vector<double>& iq);
+// The next capture with a CW added at fhz from the channel centre, dbc below the capture's
 // own power.
-std::vector<std::int32_t> with_tone(vsb::Generator& generator, double f_hz, double dbc);
+std::vector<std::int32_t> withtone(vsb::Generator& generator, double fhz, double dbc);
 
 struct Result {
     std::int32_t status = -1;
@@ -27,25 +27,25 @@ struct Result {
     }
 };
 
-Result run_engine(const std::vector<std::int32_t>& samples);
+Result runmonitor(const std::vector<std::int32_t>& samples);
 // Runs the engine on `skip` + 1 consecutive captures and returns the last result.
 Result measure(const vsb::Impairments& imp, std::uint64_t seed = 1, int skip = 0);
 
 // Mean constellation x of the points nearest each level, lowest level first.
-std::vector<double> level_means(const Result& r);
+std::vector<double> levelmeans(const Result& r);
 
 // RMS difference between a measured curve and the injected one over +-2.7 MHz, both with their
 // mean over that range removed. group: the group-delay curve (ns), else amplitude (dB).
-double response_rms_error(const Result& r, const vsb::Impairments& imp, bool group);
+double responsermserror(const Result& r, const vsb::Impairments& imp, bool group);
 
 // The emission-mask verdict the spectrum window reaches (its test frequencies use 4096 as the
 // divisor), and the worst margin (dB above the limit; negative passes).
-double worst_mask_margin(const Result& r);
+double worstmaskmargin(const Result& r);
 
 // Every plotted region and diagnostic holds finite numbers.
-bool all_finite(const Result& r);
+bool allfinite(const Result& r);
 
 // The engine wrote its lock area and said it locked an 8-VSB signal.
-bool engine_locked(const Result& r);
+bool enginelocked(const Result& r);
 
 }  // namespace enginetest

@@ -69,7 +69,7 @@ class Exciter {
           session_(
               sim::Options{},
               [this](std::uint8_t* bytes, std::size_t n) { generator_.capture(bytes, n / 4); },
-              sim::status_figures(generator_),
+              sim::statusfigures(generator_),
               [&counts](const std::string& line) {
                   if (line.rfind("DONE capture=", 0) == 0) ++counts.served;
               }) {}

@@ -9,44 +9,44 @@
 
 namespace vsb::detail {
 
-using cplx = std::complex<double>;
+using Complex = std::complex<double>;
 
 // Creating and destroying FFTW plans is not thread-safe; every plan in this library goes
 // through these.
-void* make_plan(std::size_t n, cplx* in, cplx* out, bool forward);
-void destroy_plan(void* plan);
-void execute_plan(void* plan, cplx* in, cplx* out);
+void* makeplan(std::size_t n, Complex* in, Complex* out, bool forward);
+void destroyplan(void* plan);
+void executeplan(void* plan, Complex* in, Complex* out);
 
 // Writes the next n samples of a stream to dst.
-using Source = std::function<void(cplx* dst, std::size_t n)>;
+using Source = std::function<void(Complex* dst, std::size_t n)>;
 
 // A filter stage that pulls its input from an upstream source, one block at a time.
 class StreamFilter {
   public:
-    // taps.size() must be below fft_size. The output is causal: y[n] = sum h[m] x[n-m].
-    StreamFilter(const std::vector<cplx>& taps, std::size_t fft_size, Source source);
+    // taps.size() must be below fftsize. The output is causal: y[n] = sum h[m] x[n-m].
+    StreamFilter(const std::vector<Complex>& taps, std::size_t fftsize, Source source);
     ~StreamFilter();
     StreamFilter(const StreamFilter&) = delete;
     StreamFilter& operator=(const StreamFilter&) = delete;
 
     // Writes the next n filtered samples.
-    void pull(cplx* out, std::size_t n);
+    void pull(Complex* out, std::size_t n);
 
   private:
-    void run_block();
+    void runblock();
 
-    std::size_t fft_size_;
+    std::size_t fftsize_;
     std::size_t taps_;
     std::size_t hop_;
-    std::vector<cplx> response_;  // filter spectrum, scaled by 1/fft_size
-    cplx* time_;                  // fftw-aligned work buffers
-    cplx* freq_;
+    std::vector<Complex> response_;  // filter spectrum, scaled by 1/fftsize
+    Complex* time_;                  // fftw-aligned work buffers
+    Complex* freq_;
     void* forward_;
     void* inverse_;
     Source source_;
-    std::vector<cplx> history_;  // the last taps-1 inputs
-    std::vector<cplx> pending_;  // filtered outputs not yet handed out
-    std::size_t pending_pos_ = 0;
+    std::vector<Complex> history_;  // the last taps-1 inputs
+    std::vector<Complex> pending_;  // filtered outputs not yet handed out
+    std::size_t pendingpos_ = 0;
 };
 
 }  // namespace vsb::detail

@@ -21,7 +21,7 @@ constexpr double kReferenceBandwidth = 500e3;
 // kBlocks periodograms lies ln(8) - digamma(8) nepers below the log of the mean: 0.277 dB.
 constexpr double kLogBiasDb = 0.2771;
 
-std::vector<double> blackman_harris(std::size_t n) {
+std::vector<double> blackmanharris(std::size_t n) {
     std::vector<double> w(n);
     const double a[4] = {0.35875, 0.48829, 0.14128, 0.01168};
     for (std::size_t i = 0; i < n; ++i) {
@@ -32,21 +32,22 @@ std::vector<double> blackman_harris(std::size_t n) {
 }
 
 // Power per bin, channel-centred (index 0 at -Fs/2).
-std::vector<double> averaged_periodogram(const ReferencePsd::Producer& produce) {
-    std::vector<cplx> in(kBlock), out(kBlock);
+std::vector<double> averagedperiodogram(const ReferencePsd::Producer& produce) {
+    std::vector<Complex> in(kBlock), out(kBlock);
     std::vector<double> iq(2 * kBlock), power(kBlock, 0.0);
-    const auto window = blackman_harris(kBlock);
+    const auto window = blackmanharris(kBlock);
     double wsum = 0;
     for (double w : window) wsum += w * w;
-    void* plan = make_plan(kBlock, in.data(), out.data(), true);
+    void* plan = makeplan(kBlock, in.data(), out.data(), true);
     for (std::size_t b = 0; b < kBlocks; ++b) {
         produce(iq.data(), kBlock);
-        for (std::size_t i = 0; i < kBlock; ++i) in[i] = cplx(iq[2 * i], iq[2 * i + 1]) * window[i];
-        execute_plan(plan, in.data(), out.data());
+        for (std::size_t i = 0; i < kBlock; ++i)
+            in[i] = Complex(iq[2 * i], iq[2 * i + 1]) * window[i];
+        executeplan(plan, in.data(), out.data());
         for (std::size_t k = 0; k < kBlock; ++k)
             power[(k + kBlock / 2) % kBlock] += std::norm(out[k]) / (wsum * kBlocks);
     }
-    destroy_plan(plan);
+    destroyplan(plan);
     return power;
 }
 
@@ -55,7 +56,7 @@ double frequency(std::size_t i) {
 }
 
 // Smoothing half-width in bins: narrow next to the channel edges, up to 150 kHz elsewhere.
-std::size_t half_width(double f) {
+std::size_t halfwidth(double f) {
     const double distance = std::abs(std::abs(f) - kEdge);
     return static_cast<std::size_t>(std::clamp(0.1 * distance, 2e3, 150e3) / kBin);
 }
@@ -63,7 +64,7 @@ std::size_t half_width(double f) {
 }  // namespace
 
 ReferencePsd::ReferencePsd(const Producer& produce) {
-    const auto power = averaged_periodogram(produce);
+    const auto power = averagedperiodogram(produce);
     double channel = 0;
     for (std::size_t i = 0; i < kBlock; ++i)
         if (std::abs(frequency(i)) <= kEdge) channel += power[i];
@@ -73,7 +74,7 @@ ReferencePsd::ReferencePsd(const Producer& produce) {
         level[i] = 10 * std::log10(std::max(power[i] * scale, 1e-30)) + kLogBiasDb;
     db_.resize(kBlock);
     for (std::size_t i = 0; i < kBlock; ++i) {
-        const std::size_t h = half_width(frequency(i));
+        const std::size_t h = halfwidth(frequency(i));
         const std::size_t lo = i > h ? i - h : 0;
         const std::size_t hi = std::min(kBlock, i + h + 1);
         double sum = 0;
@@ -82,9 +83,9 @@ ReferencePsd::ReferencePsd(const Producer& produce) {
     }
 }
 
-double ReferencePsd::at(double f_hz) const {
+double ReferencePsd::at(double fhz) const {
     if (db_.empty()) return -300.0;
-    const double x = std::clamp(f_hz / kBin + double(kBlock / 2), 0.0, double(kBlock - 1));
+    const double x = std::clamp(fhz / kBin + double(kBlock / 2), 0.0, double(kBlock - 1));
     const auto i = std::min(static_cast<std::size_t>(x), kBlock - 2);
     const double t = x - double(i);
     return db_[i] * (1 - t) + db_[i + 1] * t;

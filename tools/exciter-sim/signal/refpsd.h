@@ -17,7 +17,7 @@ class ReferencePsd {
     explicit ReferencePsd(const Producer& produce);
 
     // Linear interpolation between bins; f in Hz from the channel centre, within +-Fs/2.
-    double at(double f_hz) const;
+    double at(double fhz) const;
 
   private:
     std::vector<double> db_;  // channel-centred: bin 0 at -Fs/2

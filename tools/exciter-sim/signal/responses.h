@@ -11,27 +11,27 @@
 
 namespace vsb::detail {
 
-using cplx = std::complex<double>;
+using Complex = std::complex<double>;
 
 // Root-raised-cosine VSB shaping: flat across the channel, half power at +-Fs/4 (the pilot sits
 // on the lower half-power point), zero beyond +-Fs/4 * (1 + roll-off), i.e. about +-3 MHz.
-double rrc_amplitude(double f_hz);
+double rrcamplitude(double fhz);
 
 // The exciter's linear distortion: amplitude tilt and ripple, group-delay ripple.
-cplx channel_distortion(double f_hz, const Impairments& imp);
+Complex channeldistortion(double fhz, const Impairments& imp);
 
 // The output (mask) filter after the power stage: flat well past the channel edge, so the
 // shoulders that the non-linearity raises next to the channel get through, and closed before
 // the capture's Nyquist frequency.
-double output_filter(double f_hz);
+double outputfilter(double fhz);
 
-// Samples response on a grid of grid_size points at rate fs, and returns `length` taps (odd)
+// Samples response on a grid of gridsize points at rate fs, and returns `length` taps (odd)
 // of the Kaiser-windowed impulse response, centred on tap (length - 1) / 2.
-std::vector<cplx> design_fir(const std::function<cplx(double)>& response, double fs,
-                             std::size_t grid_size, std::size_t length, double kaiser_beta);
+std::vector<Complex> designfir(const std::function<Complex(double)>& response, double fs,
+                               std::size_t gridsize, std::size_t length, double kaiserbeta);
 
 // Sum of squares of the symbol-spaced raised-cosine pulse (RRC convolved with itself, peak 1):
 // the factor by which white noise at the symbols grows through matched filtering.
-double matched_noise_gain();
+double matchednoisegain();
 
 }  // namespace vsb::detail

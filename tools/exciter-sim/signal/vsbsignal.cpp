@@ -13,7 +13,7 @@
 
 namespace vsb {
 
-using detail::cplx;
+using detail::Complex;
 
 namespace {
 
@@ -33,15 +33,15 @@ constexpr std::size_t kWarmup = 3 * kCaptureSamples;
 // rotated by (-j)^k: the VSB signal's complex symbols in the channel-centred frame.
 class SymbolSource {
   public:
-    SymbolSource(std::uint64_t seed, double noise_sigma)
-        : data_(seed), noise_(seed ^ 0x9e3779b97f4a7c15ull), sigma_(noise_sigma) {}
+    SymbolSource(std::uint64_t seed, double noisesigma)
+        : data_(seed), noise_(seed ^ 0x9e3779b97f4a7c15ull), sigma_(noisesigma) {}
 
-    cplx next() {
+    Complex next() {
         const std::size_t pos = count_ % kSegment;
         const double level = pos < 4 ? kSync[pos] : double(2 * int(data_() >> 61) - 7);
-        static constexpr cplx kRot[4] = {{1, 0}, {0, -1}, {-1, 0}, {0, 1}};
-        cplx c = (level + kPilotLevel) * kRot[count_ % 4];
-        if (sigma_ > 0) c += cplx(gauss_(noise_), gauss_(noise_)) * sigma_;
+        static constexpr Complex kRot[4] = {{1, 0}, {0, -1}, {-1, 0}, {0, 1}};
+        Complex c = (level + kPilotLevel) * kRot[count_ % 4];
+        if (sigma_ > 0) c += Complex(gauss_(noise_), gauss_(noise_)) * sigma_;
         ++count_;
         return c;
     }
@@ -54,10 +54,10 @@ class SymbolSource {
     std::uint64_t count_ = 0;
 };
 
-double noise_sigma(const Impairments& imp, bool with_noise) {
-    if (!with_noise || !std::isfinite(imp.snr_db)) return 0.0;
-    const double snr = std::pow(10.0, imp.snr_db / 10);
-    return std::sqrt(kDataPower / (snr * detail::matched_noise_gain()));
+double noisesigma(const Impairments& imp, bool withnoise) {
+    if (!withnoise || !std::isfinite(imp.snrdb)) return 0.0;
+    const double snr = std::pow(10.0, imp.snrdb / 10);
+    return std::sqrt(kDataPower / (snr * detail::matchednoisegain()));
 }
 
 }  // namespace
@@ -66,30 +66,30 @@ double noise_sigma(const Impairments& imp, bool with_noise) {
 // linear distortion and timing offset -> third-order non-linearity -> output filter -> one
 // sample per symbol -> carrier offset and phase -> level.
 struct Generator::Impl {
-    Impl(std::uint64_t seed, const Impairments& imp, bool with_noise)
-        : imp(imp), symbols(seed, noise_sigma(imp, with_noise)) {
-        const double tau = imp.timing_offset / kSymbolRate;
+    Impl(std::uint64_t seed, const Impairments& imp, bool withnoise)
+        : imp(imp), symbols(seed, noisesigma(imp, withnoise)) {
+        const double tau = imp.timingoffset / kSymbolRate;
         auto shaping = [&imp, tau](double f) {
-            return detail::rrc_amplitude(f) * detail::channel_distortion(f, imp) *
+            return detail::rrcamplitude(f) * detail::channeldistortion(f, imp) *
                    std::polar(1.0, -2 * kPi * f * tau);
         };
-        auto shaping_taps = detail::design_fir(shaping, kRate2, kShapingGrid, kShapingTaps, 9.0);
-        auto output_taps =
-            detail::design_fir([](double f) { return cplx(detail::output_filter(f)); }, kRate2,
-                               kOutputGrid, kOutputTaps, 9.0);
-        nl_scale = imp.nonlinearity / linear_power(shaping_taps, noise_sigma(imp, with_noise));
+        auto shapingtaps = detail::designfir(shaping, kRate2, kShapingGrid, kShapingTaps, 9.0);
+        auto outputtaps =
+            detail::designfir([](double f) { return Complex(detail::outputfilter(f)); }, kRate2,
+                              kOutputGrid, kOutputTaps, 9.0);
+        nlscale = imp.nonlinearity / linearpower(shapingtaps, noisesigma(imp, withnoise));
         shaper = std::make_unique<detail::StreamFilter>(
-            shaping_taps, kShapingGrid, [this](cplx* d, std::size_t n) { stuff(d, n); });
+            shapingtaps, kShapingGrid, [this](Complex* d, std::size_t n) { stuff(d, n); });
         output = std::make_unique<detail::StreamFilter>(
-            output_taps, kOutputGrid, [this](cplx* d, std::size_t n) { distort(d, n); });
-        calibrate_level();
+            outputtaps, kOutputGrid, [this](Complex* d, std::size_t n) { distort(d, n); });
+        calibratelevel();
     }
 
     // Mean power at the non-linearity's input, from the taps: data and noise as white symbols
     // at every other sample, and the pilot as a tone at -Fs/4.
-    static double linear_power(const std::vector<cplx>& taps, double sigma) {
+    static double linearpower(const std::vector<Complex>& taps, double sigma) {
         double energy = 0;
-        cplx pilot[2] = {};
+        Complex pilot[2] = {};
         for (std::size_t m = 0; m < taps.size(); ++m) {
             energy += std::norm(taps[m]);
             pilot[m % 2] += taps[m] * std::polar(1.0, kPi * double(m) / 4);
@@ -98,30 +98,30 @@ struct Generator::Impl {
         return random + kPilotLevel * kPilotLevel * (std::norm(pilot[0]) + std::norm(pilot[1])) / 2;
     }
 
-    void stuff(cplx* d, std::size_t n) {
+    void stuff(Complex* d, std::size_t n) {
         for (std::size_t i = 0; i < n; ++i, ++phase2) d[i] = phase2 % 2 == 0 ? symbols.next() : 0.0;
     }
 
-    void distort(cplx* d, std::size_t n) {
+    void distort(Complex* d, std::size_t n) {
         shaper->pull(d, n);
-        if (nl_scale == 0) return;
-        for (std::size_t i = 0; i < n; ++i) d[i] *= 1.0 - nl_scale * std::norm(d[i]);
+        if (nlscale == 0) return;
+        for (std::size_t i = 0; i < n; ++i) d[i] *= 1.0 - nlscale * std::norm(d[i]);
     }
 
     void next(double* iq, std::size_t n) {
         work.resize(2 * n);
         output->pull(work.data(), 2 * n);
-        const double w = 2 * kPi * imp.carrier_offset_hz / kSymbolRate;
+        const double w = 2 * kPi * imp.carrieroffsethz / kSymbolRate;
         for (std::size_t i = 0; i < n; ++i, ++sample) {
-            const double turn = std::fmod(w * double(sample), 2 * kPi) + imp.carrier_phase;
-            const cplx v = work[2 * i] * std::polar(scale, turn);
+            const double turn = std::fmod(w * double(sample), 2 * kPi) + imp.carrierphase;
+            const Complex v = work[2 * i] * std::polar(scale, turn);
             iq[2 * i] = v.real();
             iq[2 * i + 1] = v.imag();
         }
     }
 
     // Runs the chain past the filters' start-up and sets the output level from the last part.
-    void calibrate_level() {
+    void calibratelevel() {
         std::vector<double> iq(2 * kWarmup);
         next(iq.data(), kWarmup);
         double power = 0;
@@ -135,13 +135,13 @@ struct Generator::Impl {
     SymbolSource symbols;
     std::unique_ptr<detail::StreamFilter> shaper;
     std::unique_ptr<detail::StreamFilter> output;
-    std::vector<cplx> work;
+    std::vector<Complex> work;
     std::uint64_t phase2 = 0;
     std::uint64_t sample = 0;
-    double nl_scale = 0;
+    double nlscale = 0;
     double scale = 1.0;
     std::uint64_t seed = 0;
-    std::once_flag psd_once;
+    std::once_flag psdonce;
     detail::ReferencePsd psd;
 };
 
@@ -167,16 +167,16 @@ void Generator::capture(std::uint8_t* words, std::size_t n) {
     }
 }
 
-double Generator::reference_psd_db(double f_hz) const {
-    std::call_once(impl_->psd_once, [this] {
+double Generator::referencepsddb(double fhz) const {
+    std::call_once(impl_->psdonce, [this] {
         // The same exciter without noise, centred and unrotated, observed for a long time.
         Impairments clean = impl_->imp;
-        clean.carrier_offset_hz = 0;
-        clean.carrier_phase = 0;
+        clean.carrieroffsethz = 0;
+        clean.carrierphase = 0;
         Impl twin(impl_->seed + 1, clean, false);
         impl_->psd = detail::ReferencePsd([&twin](double* iq, std::size_t n) { twin.next(iq, n); });
     });
-    return impl_->psd.at(f_hz);
+    return impl_->psd.at(fhz);
 }
 
 const Impairments& Generator::impairments() const {

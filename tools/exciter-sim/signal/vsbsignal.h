@@ -16,18 +16,18 @@ constexpr std::size_t kCaptureSamples = 8192;
 struct Impairments {
     // In-channel AWGN: the levels' mean square (21) over the in-phase noise power that an
     // ideal matched-filter receiver sees, i.e. the MER such a receiver reads.
-    double snr_db = 60.0;
-    double tilt_db = 0.0;           // linear amplitude slope, peak-to-peak over +-3 MHz
-    double ripple_db = 0.0;         // sinusoidal amplitude ripple, peak-to-peak
-    double ripple_cycles = 3.0;     // ripple periods across the 6 MHz channel
-    double gd_ripple_ns = 0.0;      // sinusoidal group-delay ripple, peak-to-peak
-    double gd_ripple_cycles = 3.0;  // ripple periods across the 6 MHz channel
+    double snrdb = 60.0;
+    double tiltdb = 0.0;          // linear amplitude slope, peak-to-peak over +-3 MHz
+    double rippledb = 0.0;        // sinusoidal amplitude ripple, peak-to-peak
+    double ripplecycles = 3.0;    // ripple periods across the 6 MHz channel
+    double gdripplens = 0.0;      // sinusoidal group-delay ripple, peak-to-peak
+    double gdripplecycles = 3.0;  // ripple periods across the 6 MHz channel
     // Third-order coefficient k: y = x (1 - k |x|^2 / mean |x|^2) before the output filter.
     // It raises the shoulders; 0.03 puts them near -45 dB, over the emission mask.
     double nonlinearity = 0.0;
-    double carrier_offset_hz = 0.0;  // frequency error of the capture's centre
-    double carrier_phase = 0.0;      // radians
-    double timing_offset = 0.0;      // fraction of a symbol, 0..1
+    double carrieroffsethz = 0.0;  // frequency error of the capture's centre
+    double carrierphase = 0.0;     // radians
+    double timingoffset = 0.0;     // fraction of a symbol, 0..1
     // RMS of the output relative to full scale (32767). 8-VSB peaks reach about 2.6 times the
     // RMS per component, so up to about 0.35 nothing clips; above that the words clip.
     double level = 0.3;
@@ -52,7 +52,7 @@ class Generator {
     // power in a 500 kHz reference bandwidth, at frequency f (Hz from the channel centre).
     // Used by tests to check the engine's spectrum. Computed on the first call from a long run
     // of a noise-free twin of this generator (about 0.1 s), then cached.
-    double reference_psd_db(double f_hz) const;
+    double referencepsddb(double fhz) const;
 
     const Impairments& impairments() const;
 

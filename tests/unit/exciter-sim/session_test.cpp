@@ -13,7 +13,7 @@ using ::testing::HasSubstr;
 const StatusBlock kStatus{0x00, 0x47, 0x68, 0x67};
 
 Bytes ack(int count, int number) {
-    return build_client_frame(0x8001, static_cast<std::uint16_t>(count | (number << 8)));
+    return buildclientframe(0x8001, static_cast<std::uint16_t>(count | (number << 8)));
 }
 
 // Byte i of capture k: differs between packets, captures and positions in a packet.
@@ -44,8 +44,8 @@ struct Harness {
     Session session;
 };
 
-const Bytes kCapture = build_client_frame(0x0001, 0);
-const Bytes kStatusRequest = build_client_frame(0x0002, 0);
+const Bytes kCapture = buildclientframe(0x0001, 0);
+const Bytes kStatusRequest = buildclientframe(0x0002, 0);
 
 TEST(SimSession, ServesACaptureStopAndWait) {
     Harness h;
@@ -98,7 +98,7 @@ TEST(SimSession, NewRequestOrDisconnectEndsTheCaptureUnderWay) {
 TEST(SimSession, FewerAndShortPackets) {
     Options options;
     options.packets = 3;
-    options.short_packets = true;
+    options.shortpackets = true;
     Harness h(options);
     EXPECT_EQ(h.reply(kCapture).size(), kShortPacketSize);
     EXPECT_EQ(h.reply(ack(3, 1))[6], 3);
@@ -118,7 +118,7 @@ TEST(SimSession, ParsesMalformedInputWithoutActing) {
     EXPECT_TRUE(h.send(noisy).empty());
     EXPECT_THAT(h.record, ElementsAre("BAD 2 00 12 reason=id",
                                       "BAD 10 80 46 0A 00 01 00 00 00 D0 96 reason=sum"));
-    EXPECT_TRUE(h.send(build_client_frame(0x0005, 0)).empty());
+    EXPECT_TRUE(h.send(buildclientframe(0x0005, 0)).empty());
     EXPECT_EQ(h.record.back(), "IGNORE unknown function 0005");
 }
 

@@ -7,7 +7,7 @@
 namespace sim {
 namespace {
 
-Bytes from_hex(const std::string& text) {
+Bytes fromhex(const std::string& text) {
     Bytes out;
     for (std::size_t i = 0; i + 1 < text.size(); i += 3) {
         out.push_back(static_cast<std::uint8_t>(std::stoi(text.substr(i, 2), nullptr, 16)));
@@ -15,14 +15,14 @@ Bytes from_hex(const std::string& text) {
     return out;
 }
 
-const Bytes kCaptureRequest = from_hex("80 46 0A 00 01 00 00 00 D1 96");
-const Bytes kStatusRequest = from_hex("80 46 0A 00 02 00 00 00 D2 96");
-const Bytes kAck3of32 = from_hex("80 46 0A 00 01 80 20 03 74 96");
+const Bytes kCaptureRequest = fromhex("80 46 0A 00 01 00 00 00 D1 96");
+const Bytes kStatusRequest = fromhex("80 46 0A 00 02 00 00 00 D2 96");
+const Bytes kAck3of32 = fromhex("80 46 0A 00 01 80 20 03 74 96");
 
 TEST(SimFrames, ClientFramesMatchTheWireExamples) {
-    EXPECT_EQ(build_client_frame(0x0001, 0), kCaptureRequest);
-    EXPECT_EQ(build_client_frame(0x0002, 0), kStatusRequest);
-    EXPECT_EQ(build_client_frame(0x8001, 0x0320), kAck3of32);  // sum 0x174 wraps to 0x74
+    EXPECT_EQ(buildclientframe(0x0001, 0), kCaptureRequest);
+    EXPECT_EQ(buildclientframe(0x0002, 0), kStatusRequest);
+    EXPECT_EQ(buildclientframe(0x8001, 0x0320), kAck3of32);  // sum 0x174 wraps to 0x74
     EXPECT_EQ(hex(kAck3of32), "80 46 0A 00 01 80 20 03 74 96");
 }
 
@@ -31,7 +31,7 @@ TEST(SimFrames, SamplePacketLayout) {
     std::iota(data.begin(), data.end(), std::uint8_t{7});
     const StatusBlock status{0x00, 0x47, 0x68, 0x67};
 
-    const Bytes pkt = build_packet(2, 1, data, status, false);
+    const Bytes pkt = buildpacket(2, 1, data, status, false);
     ASSERT_EQ(pkt.size(), kLongPacketSize);
     EXPECT_EQ(hex(std::span(pkt).first(8)), "80 46 0E 04 01 00 02 01");
     EXPECT_TRUE(std::equal(data.begin(), data.end(), pkt.begin() + 8));
@@ -39,15 +39,15 @@ TEST(SimFrames, SamplePacketLayout) {
     EXPECT_EQ(pkt[1036], checksum(std::span(pkt).first(1036)));
     EXPECT_EQ(pkt[1037], kFrameTail);
 
-    const Bytes short_pkt = build_packet(32, 32, data, status, true);
-    ASSERT_EQ(short_pkt.size(), kShortPacketSize);
-    EXPECT_EQ(hex(std::span(short_pkt).first(8)), "80 46 0A 04 01 00 20 20");
-    EXPECT_EQ(short_pkt[1032], checksum(std::span(short_pkt).first(1032)));
-    EXPECT_EQ(short_pkt[1033], kFrameTail);
+    const Bytes shortpkt = buildpacket(32, 32, data, status, true);
+    ASSERT_EQ(shortpkt.size(), kShortPacketSize);
+    EXPECT_EQ(hex(std::span(shortpkt).first(8)), "80 46 0A 04 01 00 20 20");
+    EXPECT_EQ(shortpkt[1032], checksum(std::span(shortpkt).first(1032)));
+    EXPECT_EQ(shortpkt[1033], kFrameTail);
 }
 
 TEST(SimFrames, StatusFrameLayout) {
-    const Bytes frame = build_status_frame({0x00, 0x47, 0x68, 0x67});
+    const Bytes frame = buildstatusframe({0x00, 0x47, 0x68, 0x67});
     ASSERT_EQ(frame.size(), kStatusFrameSize);
     EXPECT_EQ(hex(std::span(frame).first(12)), "80 46 0E 00 02 00 00 00 00 47 68 67");
     EXPECT_EQ(frame[12], checksum(std::span(frame).first(12)));
@@ -94,16 +94,15 @@ TEST(SimFrameReader, JoinsSplitAndSeparatesCoalescedFrames) {
 
 TEST(SimFrameReader, RejectsMalformedInputAndResynchronises) {
     FrameReader reader;
-    Bytes bad_sum = kCaptureRequest;
-    bad_sum[8] = 0xD2;
-    Bytes bad_tail = kCaptureRequest;
-    bad_tail[9] = 0x95;
-    const Bytes bad_length = from_hex("80 46 0B 00 01 00 00 00 D2 96");
-    const Bytes bad_header = from_hex("80 47");
-    const Bytes junk = from_hex("00 11 22");
-    for (const Bytes* part :
-         std::vector<const Bytes*>{&junk, &bad_sum, &bad_header, &kStatusRequest, &bad_tail,
-                                   &bad_length, &kCaptureRequest}) {
+    Bytes badsum = kCaptureRequest;
+    badsum[8] = 0xD2;
+    Bytes badtail = kCaptureRequest;
+    badtail[9] = 0x95;
+    const Bytes badlength = fromhex("80 46 0B 00 01 00 00 00 D2 96");
+    const Bytes badheader = fromhex("80 47");
+    const Bytes junk = fromhex("00 11 22");
+    for (const Bytes* part : std::vector<const Bytes*>{&junk, &badsum, &badheader, &kStatusRequest,
+                                                       &badtail, &badlength, &kCaptureRequest}) {
         reader.feed(*part);
     }
     const Drained got = drain(reader);

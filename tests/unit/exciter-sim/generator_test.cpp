@@ -16,8 +16,8 @@ std::vector<double> doubles(vsb::Generator& g, std::size_t n) {
 
 TEST(Generator, DeterministicAndContinuousAcrossCalls) {
     vsb::Impairments imp;
-    imp.snr_db = 25;
-    imp.carrier_offset_hz = 31e3;
+    imp.snrdb = 25;
+    imp.carrieroffsethz = 31e3;
     vsb::Generator a(77, imp), b(77, imp), c(78, imp);
     const auto whole = doubles(a, 3000);
     auto first = doubles(b, 1000);
@@ -40,29 +40,29 @@ TEST(Generator, LevelIsTheRmsAndWordsClipAtFullScale) {
     vsb::Generator loud(1, imp);
     std::vector<std::uint8_t> words(4 * vsb::kCaptureSamples);
     loud.capture(words.data(), vsb::kCaptureSamples);
-    int at_limit = 0;
+    int atlimit = 0;
     for (std::size_t i = 0; i < words.size(); i += 2) {
         const auto v = static_cast<std::int16_t>(words[i] | (words[i + 1] << 8));
-        at_limit += v == 32767 || v == -32768;
+        atlimit += v == 32767 || v == -32768;
     }
-    EXPECT_GT(at_limit, 1000);
+    EXPECT_GT(atlimit, 1000);
 }
 
 TEST(Generator, ReferenceSpectrumHasTheVsbShape) {
     vsb::Impairments clean;
     vsb::Generator g(3, clean);
-    for (double f = -2.0e6; f <= 2.0e6; f += 0.5e6) EXPECT_NEAR(g.reference_psd_db(f), -10.6, 0.3);
+    for (double f = -2.0e6; f <= 2.0e6; f += 0.5e6) EXPECT_NEAR(g.referencepsddb(f), -10.6, 0.3);
     // Half power at the pilot's edge of the roll-off, nothing beyond the channel.
-    EXPECT_NEAR(g.reference_psd_db(2.6906e6), -10.6 - 3.0, 0.5);
-    EXPECT_LT(g.reference_psd_db(3.01e6), -90);
-    EXPECT_LT(g.reference_psd_db(-4.0e6), -90);
+    EXPECT_NEAR(g.referencepsddb(2.6906e6), -10.6 - 3.0, 0.5);
+    EXPECT_LT(g.referencepsddb(3.01e6), -90);
+    EXPECT_LT(g.referencepsddb(-4.0e6), -90);
 
     vsb::Impairments bent = clean;
     bent.nonlinearity = 0.03;
     vsb::Generator h(3, bent);
-    EXPECT_GT(h.reference_psd_db(3.25e6), -50);  // the shoulders rise above the mask
-    EXPECT_GT(h.reference_psd_db(-3.25e6), -50);
-    EXPECT_LT(h.reference_psd_db(5.3e6), -70);  // and the output filter closes before Nyquist
+    EXPECT_GT(h.referencepsddb(3.25e6), -50);  // the shoulders rise above the mask
+    EXPECT_GT(h.referencepsddb(-3.25e6), -50);
+    EXPECT_LT(h.referencepsddb(5.3e6), -70);  // and the output filter closes before Nyquist
 }
 
 }  // namespace

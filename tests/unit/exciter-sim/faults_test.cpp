@@ -30,18 +30,18 @@ TEST(SimSelector, PicksListedOrEveryNthReply) {
 TEST(SimOptions, ReadsValuesFlagsAndRejectsBadInput) {
     Options o;
     std::string error;
-    ASSERT_TRUE(parse_options({"--port", "0", "--snr=27.5", "--packets", "4", "--short-packets",
-                               "--status", "00476867", "--drop", "every:3", "--delay", "15"},
-                              o, error))
+    ASSERT_TRUE(parseoptions({"--port", "0", "--snr=27.5", "--packets", "4", "--short-packets",
+                              "--status", "00476867", "--drop", "every:3", "--delay", "15"},
+                             o, error))
         << error;
     EXPECT_EQ(o.port, 0);
     EXPECT_EQ(o.bind, "127.0.0.1");
-    EXPECT_DOUBLE_EQ(o.impairments.snr_db, 27.5);
+    EXPECT_DOUBLE_EQ(o.impairments.snrdb, 27.5);
     EXPECT_EQ(o.packets, 4);
-    EXPECT_TRUE(o.short_packets);
+    EXPECT_TRUE(o.shortpackets);
     EXPECT_EQ(o.status, (StatusBlock{0x00, 0x47, 0x68, 0x67}));
     EXPECT_EQ(o.faults.drop.every, 3u);
-    EXPECT_EQ(o.faults.delay_ms, 15);
+    EXPECT_EQ(o.faults.delayms, 15);
     EXPECT_TRUE(o.faults.delayed.matches(1)) << "--delay holds back every reply by default";
 
     for (const std::vector<std::string>& bad :
@@ -58,7 +58,7 @@ TEST(SimOptions, ReadsValuesFlagsAndRejectsBadInput) {
                                                {"--silent=1"}}) {
         Options ignored;
         error.clear();
-        EXPECT_FALSE(parse_options(bad, ignored, error)) << bad[0];
+        EXPECT_FALSE(parseoptions(bad, ignored, error)) << bad[0];
         EXPECT_FALSE(error.empty());
     }
 }
@@ -66,15 +66,15 @@ TEST(SimOptions, ReadsValuesFlagsAndRejectsBadInput) {
 struct FaultHarness {
     explicit FaultHarness(const std::vector<std::string>& args) {
         std::string error;
-        EXPECT_TRUE(parse_options(args, options, error)) << error;
+        EXPECT_TRUE(parseoptions(args, options, error)) << error;
         options.packets = 4;
         session = std::make_unique<Session>(
             options, [](std::uint8_t* b, std::size_t n) { std::fill_n(b, n, 0x11); },
             StatusBlock{0, 1, 2, 3}, [this](const std::string& line) { record.push_back(line); });
     }
-    std::vector<Chunk> capture() { return session->receive(build_client_frame(0x0001, 0)); }
+    std::vector<Chunk> capture() { return session->receive(buildclientframe(0x0001, 0)); }
     std::vector<Chunk> ack(int number) {
-        return session->receive(build_client_frame(0x8001, std::uint16_t(4 | number << 8)));
+        return session->receive(buildclientframe(0x8001, std::uint16_t(4 | number << 8)));
     }
 
     Options options;
@@ -94,7 +94,7 @@ TEST(SimFaults, CorruptionsChangeOnlyTheirField) {
     EXPECT_EQ(tail[1036], checksum(std::span(tail).first(1036)));
     EXPECT_EQ(tail[1037], 0x95);
     EXPECT_EQ(length.size(), kLongPacketSize);
-    EXPECT_EQ(read_u16(length, 2), 1039);
+    EXPECT_EQ(readu16(length, 2), 1039);
     EXPECT_EQ(length[1036], checksum(std::span(length).first(1036)));
     EXPECT_EQ(clean[1036], checksum(std::span(clean).first(1036)));
     EXPECT_EQ(clean[1037], kFrameTail);
@@ -134,7 +134,7 @@ TEST(SimFaults, DropGarbageAndSilence) {
 
     FaultHarness quiet({"--silent"});
     EXPECT_TRUE(quiet.capture().empty());
-    EXPECT_TRUE(quiet.session->receive(build_client_frame(0x0002, 0)).empty());
+    EXPECT_TRUE(quiet.session->receive(buildclientframe(0x0002, 0)).empty());
     EXPECT_EQ(quiet.record.back(), "FAULT silent reply=2");
 }
 
@@ -143,15 +143,15 @@ TEST(SimFaults, TimingSplitDelayAndClose) {
                     "--close-after", "2"});
     const auto first = h.capture();
     ASSERT_EQ(first.size(), 2u);
-    EXPECT_EQ(first[0].delay_ms, 30);
-    EXPECT_EQ(first[1].delay_ms, 7);
+    EXPECT_EQ(first[0].delayms, 30);
+    EXPECT_EQ(first[1].delayms, 7);
     EXPECT_EQ(first[0].bytes.size() + first[1].bytes.size(), kLongPacketSize);
-    EXPECT_FALSE(first[1].close_after);
+    EXPECT_FALSE(first[1].closeafter);
 
     const auto second = h.ack(1);
     ASSERT_EQ(second.size(), 1u);
-    EXPECT_EQ(second[0].delay_ms, 30);
-    EXPECT_TRUE(second[0].close_after) << "closes right after packet 2";
+    EXPECT_EQ(second[0].delayms, 30);
+    EXPECT_TRUE(second[0].closeafter) << "closes right after packet 2";
     EXPECT_THAT(h.record, Contains("FAULT close after=2"));
     EXPECT_THAT(h.record, Contains("FAULT split reply=1 at=519 gap=7"));
 }

@@ -41,14 +41,14 @@ class Wire {
                static_cast<ssize_t>(bytes.size());
     }
 
-    void shut_write() { ::shutdown(fd_, SHUT_WR); }
+    void shutwrite() { ::shutdown(fd_, SHUT_WR); }
 
-    // Exactly n bytes, or nullopt if the peer closes first or nothing comes for timeout_ms.
-    std::optional<Bytes> read(std::size_t n, int timeout_ms = 5000) {
+    // Exactly n bytes, or nullopt if the peer closes first or nothing comes for timeoutms.
+    std::optional<Bytes> read(std::size_t n, int timeoutms = 5000) {
         Bytes out(n);
         std::size_t got = 0;
         while (got < n) {
-            const ssize_t r = read_some(out.data() + got, n - got, timeout_ms);
+            const ssize_t r = readsome(out.data() + got, n - got, timeoutms);
             if (r <= 0) return std::nullopt;
             got += static_cast<std::size_t>(r);
         }
@@ -56,11 +56,11 @@ class Wire {
     }
 
     // Everything up to the peer's end of stream (nullopt if it does not end in time).
-    std::optional<Bytes> read_to_end(int timeout_ms = 5000) {
+    std::optional<Bytes> readtoend(int timeoutms = 5000) {
         Bytes out;
         std::uint8_t buffer[4096];
         while (true) {
-            const ssize_t r = read_some(buffer, sizeof buffer, timeout_ms);
+            const ssize_t r = readsome(buffer, sizeof buffer, timeoutms);
             if (r == 0) return out;
             if (r < 0) return std::nullopt;
             out.insert(out.end(), buffer, buffer + r);
@@ -69,9 +69,9 @@ class Wire {
 
   private:
     // >0 bytes read, 0 end of stream, -1 time-out or error.
-    ssize_t read_some(std::uint8_t* into, std::size_t n, int timeout_ms) {
+    ssize_t readsome(std::uint8_t* into, std::size_t n, int timeoutms) {
         pollfd pfd{fd_, POLLIN, 0};
-        if (::poll(&pfd, 1, timeout_ms) != 1) return -1;
+        if (::poll(&pfd, 1, timeoutms) != 1) return -1;
         const ssize_t r = ::recv(fd_, into, n, 0);
         return r < 0 ? -1 : r;
     }
