@@ -10,7 +10,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <deque>
 #include <memory>
 #include <string>
 #include <vector>
@@ -50,13 +49,18 @@ std::int32_t le16(const std::uint8_t* p) {
 }
 
 // The acknowledgement as the exciter expects it, built from the rules, not from buildack.
-Bytes expectedack(const std::uint8_t* f) {
-    Bytes a{f[0], 0x46, 10, 0, f[4], static_cast<std::uint8_t>((f[5] & 0x0F) | 0x80), f[6], f[7]};
+using TxFrame = std::array<std::uint8_t, kTxFrameSize>;
+TxFrame expectedack(const std::uint8_t* f) {
+    TxFrame a{f[0], 0x46, 10, 0, f[4], static_cast<std::uint8_t>((f[5] & 0x0F) | 0x80), f[6], f[7]};
     unsigned sum = 0;
-    for (std::uint8_t b : a) sum += b;
-    a.push_back(static_cast<std::uint8_t>(sum));
-    a.push_back(0x96);
+    for (std::size_t i = 0; i < 8; ++i) sum += a[i];
+    a[8] = static_cast<std::uint8_t>(sum);
+    a[9] = 0x96;
     return a;
+}
+
+bool same(const Bytes& sent, const TxFrame& want) {
+    return std::equal(sent.begin(), sent.end(), want.begin(), want.end());
 }
 
 // Frame validation from its rules, for a buffer of `size` bytes.
@@ -72,16 +76,46 @@ int expectedcheck(const std::uint8_t* f, std::size_t size) {
     return f[len - 1] == 0x96 ? FrameOk : TailError;
 }
 
+// Bytes taken from the front and added at the back; its storage serves input after input.
+class ByteQueue {
+  public:
+    std::size_t size() const { return bytes_.size() - head_; }
+    bool empty() const { return size() == 0; }
+    const std::uint8_t* data() const { return bytes_.data() + head_; }
+    void append(const std::uint8_t* p, std::size_t n) { bytes_.insert(bytes_.end(), p, p + n); }
+    void drop(std::size_t n) {
+        head_ += n;
+        if (head_ == bytes_.size()) clear();
+    }
+    void clear() {
+        bytes_.clear();
+        head_ = 0;
+    }
+
+  private:
+    Bytes bytes_;
+    std::size_t head_ = 0;
+};
+
 class Reader {
   public:
     Reader(const std::uint8_t* d, std::size_t n) : d_(d), n_(n) {}
     bool more() const { return i_ < n_; }
     std::uint8_t u8() { return i_ < n_ ? d_[i_++] : 0; }
     std::size_t u16() { return u8() | (static_cast<std::size_t>(u8()) << 8); }
-    void take(Bytes& out, std::size_t len) {
+    // The next `len` bytes, or as many as are left: `len` becomes their count.
+    const std::uint8_t* take(std::size_t& len) {
         len = std::min(len, n_ - i_);
-        out.insert(out.end(), d_ + i_, d_ + i_ + len);
+        const std::uint8_t* p = d_ + i_;
         i_ += len;
+        return p;
+    }
+    // Four bytes, zeros for those missing.
+    std::array<std::uint8_t, 4> four() {
+        std::array<std::uint8_t, 4> b{};
+        std::size_t len = b.size();
+        std::copy_n(take(len), len, b.begin());
+        return b;
     }
 
   private:
@@ -97,8 +131,11 @@ void seal(Bytes& f) {
     f[f.size() - 1] = kFrameTail;
 }
 
-Bytes makeframe(std::uint16_t fn, std::uint8_t count, std::uint8_t number, const Bytes& payload) {
-    Bytes f(10 + payload.size());
+// Sizes f for a payload of `size` bytes and writes its head; the caller writes the payload (at
+// byte 8) and seals it. f keeps its storage from frame to frame.
+std::uint8_t* startframe(Bytes& f, std::uint16_t fn, std::uint8_t count, std::uint8_t number,
+                         std::size_t size) {
+    f.resize(10 + size);
     f[0] = kFrameId;
     f[1] = kFrameHeader;
     f[2] = static_cast<std::uint8_t>(f.size() & 0xFF);
@@ -107,9 +144,13 @@ Bytes makeframe(std::uint16_t fn, std::uint8_t count, std::uint8_t number, const
     f[5] = static_cast<std::uint8_t>(fn >> 8);
     f[6] = count;
     f[7] = number;
-    std::copy(payload.begin(), payload.end(), f.begin() + 8);
+    return f.data() + 8;
+}
+
+void makeframe(Bytes& f, std::uint16_t fn, std::uint8_t count, std::uint8_t number,
+               const std::uint8_t* payload, std::size_t size) {
+    std::copy_n(payload, size, startframe(f, fn, count, number, size));
     seal(f);
-    return f;
 }
 
 // 256 sets of noise-like packet data, made once.
@@ -126,16 +167,13 @@ const std::uint8_t* packetdata(std::uint8_t seed) {
     return all.data() + seed * 1024;
 }
 
-Bytes makepacket(Reader& in) {
+void makepacket(Bytes& f, Reader& in) {
     const std::uint8_t count = in.u8(), number = in.u8(), flags = in.u8();
     const std::uint8_t* data = packetdata(in.u8());
-    Bytes payload;
-    payload.reserve(1028);
-    payload.assign(data, data + 1024);
-    in.take(payload, 4);
-    payload.resize(1028);
-    if (flags & kShort) payload.resize(1024);
-    Bytes f = makeframe(1, count, number, payload);
+    const auto status = in.four();
+    std::uint8_t* payload = startframe(f, 1, count, number, flags & kShort ? 1024 : 1028);
+    std::copy_n(data, 1024, payload);
+    if (!(flags & kShort)) std::copy(status.begin(), status.end(), payload + 1024);
     if (flags & kOddId) f[0] = in.u8();
     if (flags & kHighBits) f[5] = static_cast<std::uint8_t>(f[5] | (in.u8() & 0xF0));
     if (flags & kOddLength) {
@@ -143,10 +181,9 @@ Bytes makepacket(Reader& in) {
         f[2] = static_cast<std::uint8_t>(len & 0xFF);
         f[3] = static_cast<std::uint8_t>(len >> 8);
     }
-    if (flags & (kOddId | kHighBits | kOddLength)) seal(f);
+    seal(f);
     if (flags & kBadSum) ++f[f.size() - 2];
     if (flags & kBadTail) f[f.size() - 1] = 0x95;
-    return f;
 }
 
 // A window that counts what it is shown and, closing, tells the main window like a real one.
@@ -169,7 +206,7 @@ class CountingWindow : public MeasureWindow {
 
 // What the main window should hold, kept by the rules.
 struct Model {
-    std::deque<std::uint8_t> queue;  // arrived on the socket, not yet read
+    ByteQueue queue;  // arrived on the socket, not yet read
     std::array<std::uint8_t, kRxFrameSize> image{};
     std::size_t held = 0;
     std::uint32_t packetno = 0;
@@ -187,7 +224,8 @@ struct Model {
             want = std::min(target - held, queue.size());
             held = 0;
         }
-        for (std::size_t i = 0; i < want; ++i, queue.pop_front()) image[at + i] = queue.front();
+        std::copy_n(queue.data(), want, image.begin() + static_cast<std::ptrdiff_t>(at));
+        queue.drop(want);
         return at + want;
     }
     // The start of a frame whose rest may still come: right ID and header, a length that fits.
@@ -290,28 +328,29 @@ class Session {
     void command(Reader& in) {
         switch (static_cast<Op>(in.u8() % Op::OpCount)) {
             case Op::Packet:
-                append(makepacket(in));
+                makepacket(frame_, in);
+                append(frame_);
                 break;
             case Op::Status: {
                 const std::uint8_t lo = in.u8(), hi = in.u8();
-                Bytes s;
-                in.take(s, 4);
-                s.resize(4);
-                append(makeframe(2, lo, hi, s));
+                const auto s = in.four();
+                makeframe(frame_, 2, lo, hi, s.data(), s.size());
+                append(frame_);
                 break;
             }
             case Op::Framed: {
                 const auto fn = static_cast<std::uint16_t>(in.u16());
                 const std::uint8_t count = in.u8(), number = in.u8();
-                Bytes payload;
-                in.take(payload, in.u8());
-                append(makeframe(fn, count, number, payload));
+                std::size_t len = in.u8();
+                const std::uint8_t* payload = in.take(len);
+                makeframe(frame_, fn, count, number, payload, len);
+                append(frame_);
                 break;
             }
             case Op::Raw: {
-                Bytes raw;
-                in.take(raw, std::min(in.u16(), kMaxRaw));
-                append(raw);
+                std::size_t len = std::min(in.u16(), kMaxRaw);
+                const std::uint8_t* raw = in.take(len);
+                outbox_.append(raw, len);
                 break;
             }
             case Op::Deliver:
@@ -354,7 +393,7 @@ class Session {
         model_.held = 0;
         window_ = nullptr;
     }
-    void append(const Bytes& b) { outbox_.insert(outbox_.end(), b.begin(), b.end()); }
+    void append(const Bytes& b) { outbox_.append(b.data(), b.size()); }
 
     void advance(int units) {
         const std::int64_t ms =
@@ -383,16 +422,13 @@ class Session {
             outbox_.clear();
             return;
         }
-        Bytes piece;
-        if (!outbox_.empty()) {
-            if (n == 0 || n > outbox_.size()) n = outbox_.size();
-            piece.assign(outbox_.begin(), outbox_.begin() + static_cast<std::ptrdiff_t>(n));
-            outbox_.erase(outbox_.begin(), outbox_.begin() + static_cast<std::ptrdiff_t>(n));
-        }
-        checkexact(piece);
-        model_.queue.insert(model_.queue.end(), piece.begin(), piece.end());
+        if (n == 0 || n > outbox_.size()) n = outbox_.size();
+        piece_.assign(outbox_.data(), outbox_.data() + n);
+        outbox_.drop(n);
+        checkexact(piece_);
+        model_.queue.append(piece_.data(), n);
         const Before b = snapshot();
-        sock_->deliver(piece);
+        sock_->deliver(piece_);
         predict(b);
     }
 
@@ -433,7 +469,7 @@ class Session {
     void acceptedpacket(const Before& b, const std::uint8_t* f, std::size_t len) {
         const std::uint32_t count = f[6], number = f[7];
         need(sock_->sent.size() == b.sent + 1, "accepted packet not acknowledged once");
-        need(sock_->sent.back() == expectedack(f), "acknowledgement bytes");
+        need(same(sock_->sent.back(), expectedack(f)), "acknowledgement bytes");
         need(backend_.clock.due(main_->tmr_out) == backend_.clock.now() + kReplyTimeout,
              "acknowledgement did not restart the reply time-out");
         model_.packetno = number == count ? 0 : number;
@@ -510,17 +546,17 @@ class Session {
         need(f.size() == kTxFrameSize, "frame of wrong size sent");
         const int fn = frameword(f.data(), 4);
         if (fn == 1 || fn == 2) {
-            const Bytes want{0x80,
-                             0x46,
-                             10,
-                             0,
-                             static_cast<std::uint8_t>(fn),
-                             0,
-                             0,
-                             0,
-                             static_cast<std::uint8_t>(0xD0 + fn),
-                             0x96};
-            need(f == want, "request bytes");
+            const TxFrame want{0x80,
+                               0x46,
+                               10,
+                               0,
+                               static_cast<std::uint8_t>(fn),
+                               0,
+                               0,
+                               0,
+                               static_cast<std::uint8_t>(0xD0 + fn),
+                               0x96};
+            need(same(f, want), "request bytes");
         } else {
             need(fn == 0x8001, "unknown function sent");
         }
@@ -530,7 +566,9 @@ class Session {
     std::unique_ptr<Tmainform> main_;
     platform::ScriptedSocket* sock_ = nullptr;
     CountingWindow* window_ = nullptr;
-    std::deque<std::uint8_t> outbox_;
+    ByteQueue outbox_;
+    Bytes frame_;  // the frame a command builds
+    Bytes piece_;  // what one Deliver hands over
     Model model_;
     std::size_t checked_ = 0, seen_ = 0;  // sent frames checked, and timed
     std::int64_t start_ = 0, lastsend_ = 0, outdue_ = -1;
