@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include <sanitizer/asan_interface.h>
+
 #include "engine/buffers.h"
 #include "engine/dllexport.h"
 #include "fuzz/framescript.h"
@@ -97,6 +99,32 @@ class ByteQueue {
     std::size_t head_ = 0;
 };
 
+// A heap block that holds bytes in exactly their size: what follows them is poisoned, so the
+// sanitizer catches a read past their end as it would past a block of their own, and the block
+// serves input after input.
+class ExactBlock {
+  public:
+    ExactBlock() = default;
+    ExactBlock(const ExactBlock&) = delete;
+    ExactBlock& operator=(const ExactBlock&) = delete;
+    ~ExactBlock() { ASAN_UNPOISON_MEMORY_REGION(block_.get(), size_); }
+
+    const std::uint8_t* hold(const Bytes& b) {
+        ASAN_UNPOISON_MEMORY_REGION(block_.get(), size_);
+        if (!block_ || b.size() > size_) {
+            size_ = std::max({b.size(), 2 * size_, std::size_t{64}});
+            block_ = std::make_unique<std::uint8_t[]>(size_);
+        }
+        std::copy(b.begin(), b.end(), block_.get());
+        ASAN_POISON_MEMORY_REGION(block_.get() + b.size(), size_ - b.size());
+        return block_.get();
+    }
+
+  private:
+    std::unique_ptr<std::uint8_t[]> block_;
+    std::size_t size_ = 0;
+};
+
 class Reader {
   public:
     Reader(const std::uint8_t* d, std::size_t n) : d_(d), n_(n) {}
@@ -124,11 +152,18 @@ class Reader {
     std::size_t i_ = 0;
 };
 
-void seal(Bytes& f) {
+unsigned bytesum(const std::uint8_t* p, std::size_t n) {
     unsigned sum = 0;
-    for (std::size_t i = 0; i + 2 < f.size(); ++i) sum += f[i];
-    f[f.size() - 2] = static_cast<std::uint8_t>(sum);
-    f[f.size() - 1] = kFrameTail;
+    for (std::size_t i = 0; i < n; ++i) sum += p[i];
+    return sum;
+}
+
+// Writes the sum and the tail; `known` stands for the bytes [from, to) already summed.
+void seal(Bytes& f, std::size_t from = 0, std::size_t to = 0, unsigned known = 0) {
+    const std::size_t end = f.size() - 2;
+    const unsigned sum = bytesum(f.data(), from) + known + bytesum(f.data() + to, end - to);
+    f[end] = static_cast<std::uint8_t>(sum);
+    f[end + 1] = kFrameTail;
 }
 
 // Sizes f for a payload of `size` bytes and writes its head; the caller writes the payload (at
@@ -153,26 +188,33 @@ void makeframe(Bytes& f, std::uint16_t fn, std::uint8_t count, std::uint8_t numb
     seal(f);
 }
 
-// 256 sets of noise-like packet data, made once.
-const std::uint8_t* packetdata(std::uint8_t seed) {
-    static const Bytes all = [] {
-        Bytes d(256 * 1024);
+// 256 sets of noise-like packet data and their sums, made once.
+struct PacketData {
+    std::array<std::uint8_t, 1024> bytes;
+    unsigned sum;
+};
+const PacketData& packetdata(std::uint8_t seed) {
+    static const std::vector<PacketData> all = [] {
+        std::vector<PacketData> d(256);
         std::uint32_t s = 2463534242u;
-        for (auto& b : d) {
-            s ^= s << 13, s ^= s >> 17, s ^= s << 5;
-            b = static_cast<std::uint8_t>(s);
+        for (auto& set : d) {
+            for (auto& b : set.bytes) {
+                s ^= s << 13, s ^= s >> 17, s ^= s << 5;
+                b = static_cast<std::uint8_t>(s);
+            }
+            set.sum = bytesum(set.bytes.data(), set.bytes.size());
         }
         return d;
     }();
-    return all.data() + seed * 1024;
+    return all[seed];
 }
 
 void makepacket(Bytes& f, Reader& in) {
     const std::uint8_t count = in.u8(), number = in.u8(), flags = in.u8();
-    const std::uint8_t* data = packetdata(in.u8());
+    const PacketData& data = packetdata(in.u8());
     const auto status = in.four();
     std::uint8_t* payload = startframe(f, 1, count, number, flags & kShort ? 1024 : 1028);
-    std::copy_n(data, 1024, payload);
+    std::copy(data.bytes.begin(), data.bytes.end(), payload);
     if (!(flags & kShort)) std::copy(status.begin(), status.end(), payload + 1024);
     if (flags & kOddId) f[0] = in.u8();
     if (flags & kHighBits) f[5] = static_cast<std::uint8_t>(f[5] | (in.u8() & 0xF0));
@@ -181,7 +223,7 @@ void makepacket(Bytes& f, Reader& in) {
         f[2] = static_cast<std::uint8_t>(len & 0xFF);
         f[3] = static_cast<std::uint8_t>(len >> 8);
     }
-    seal(f);
+    seal(f, 8, 8 + 1024, data.sum);
     if (flags & kBadSum) ++f[f.size() - 2];
     if (flags & kBadTail) f[f.size() - 1] = 0x95;
 }
@@ -211,6 +253,15 @@ struct Model {
     std::size_t held = 0;
     std::uint32_t packetno = 0;
     std::array<std::uint8_t, kCaptureBytes> capture{};
+
+    // Every member back to its first value; the queue keeps its storage.
+    void reset() {
+        queue.clear();
+        image.fill(0);
+        held = 0;
+        packetno = 0;
+        capture.fill(0);
+    }
 
     // Takes one read's bytes into the image the way the read path does; returns the count.
     std::size_t read() {
@@ -304,7 +355,7 @@ class Session {
         sock_->sent.clear();
         checked_ = seen_ = 0;
         outbox_.clear();
-        model_ = Model{};
+        model_.reset();
         engine.calls = 0;
         engine.result = 0;
         start_ = backend_.clock.now();
@@ -442,11 +493,10 @@ class Session {
 
     // Validation of the bytes as they came, in a block of exactly their size: nothing outside
     // it is read (the sanitizer watches), and the code is the rules' code.
-    static void checkexact(const Bytes& piece) {
+    void checkexact(const Bytes& piece) {
+        const std::uint8_t* exact = exact_.hold(piece);
         const std::size_t n = piece.size();
-        auto exact = std::make_unique<std::uint8_t[]>(n ? n : 1);
-        std::copy(piece.begin(), piece.end(), exact.get());
-        need(checkframe(exact.get(), n) == expectedcheck(exact.get(), n), "validation code");
+        need(checkframe(exact, n) == expectedcheck(exact, n), "validation code");
     }
 
     void predict(const Before& b) {
@@ -577,6 +627,7 @@ class Session {
     ByteQueue outbox_;
     Bytes frame_;  // the frame a command builds
     Bytes piece_;  // what one Deliver hands over
+    ExactBlock exact_;
     Model model_;
     std::size_t checked_ = 0, seen_ = 0;  // sent frames checked, and timed
     std::int64_t start_ = 0, lastsend_ = 0, outdue_ = -1;
