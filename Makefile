@@ -4,7 +4,7 @@ TESTBUILD  ?= build-asan
 JOBS       ?= $(shell nproc)
 CMAKE_OPTS ?=
 
-.PHONY: deps build demo test unit-tests fuzz check-tsan bench soak clean
+.PHONY: deps build demo test unit-tests fuzz check-tsan bench soak format-check layers-check clean
 
 deps:
 	@./scripts/install-deps.sh
@@ -32,6 +32,15 @@ check-tsan: deps
 # The libFuzzer targets (clang, ASan + UBSan), FUZZ_SECONDS each (default 60).
 fuzz: deps
 	FUZZ_JOBS=$(JOBS) ./scripts/fuzz.sh build-fuzz
+
+# Every tracked C++ file as .clang-format writes it.
+format-check: deps
+	./scripts/check-format.sh
+
+# Every include under src/ runs down the layers (platform <- engine, link, services <- windows
+# <- shell).
+layers-check:
+	./scripts/check-layers.sh
 
 # Two real minutes of the client against exciter-sim, sampling memory, descriptors and threads.
 soak: build

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/headless.h"
+#include "platform/testkit/headless.h"
 #include "services/globalunit.h"
 #include "services/logthread.h"
 

@@ -25,6 +25,8 @@
 namespace {
 
 // One capture of the stand-in exciter's signal through the engine, as the windows get it.
+std::vector<std::uint8_t> resultblock(resultlayout::kBlockSize);
+
 void makeresult() {
     vsb::Impairments imp;
     imp.snr_db = 30;
@@ -34,15 +36,8 @@ void makeresult() {
     std::vector<std::uint8_t> words(4 * vsb::kCaptureSamples);
     generator.capture(words.data(), vsb::kCaptureSamples);
     std::vector<std::int32_t> samples(resultlayout::kSampleCount);
-    constexpr std::size_t half = vsb::kCaptureSamples / 2;
-    for (std::size_t k = 0; k < vsb::kCaptureSamples; ++k) {
-        const auto i = static_cast<std::int16_t>(words[4 * k] | (words[4 * k + 1] << 8));
-        const auto q = static_cast<std::int16_t>(words[4 * k + 2] | (words[4 * k + 3] << 8));
-        const std::size_t base = k < half ? k : k + half;
-        samples[base] = i;
-        samples[base + half] = q;
-    }
-    monitormain(samples.data(), resultblock, 2000.0, 0, 0);
+    splitsamples(words.data(), samples.data());
+    monitormain(samples.data(), resultblock.data(), 2000.0, 0, 0);
 }
 
 struct Session {
@@ -78,11 +73,11 @@ Session& session() {
 
 void BM_showdata(benchmark::State& state) {
     Session& s = session();
-    auto w = createmeasurewindow(static_cast<int>(state.range(0)), *s.main);
+    auto w = createmeasurewindow(static_cast<exciter::WindowKind>(state.range(0)), *s.main);
     w->form().show();
     s.paint(w->form());
     for (auto _ : state) {
-        w->showdata(resultblock);
+        w->showdata(resultblock.data());
         s.paint(w->form());
     }
     w->form().close();
@@ -97,7 +92,7 @@ BENCHMARK(BM_showdata)
 
 void BM_snrshowstatus_fullring(benchmark::State& state) {
     Session& s = session();
-    auto w = createmeasurewindow(5, *s.main);
+    auto w = createmeasurewindow(exciter::WindowKind::ImdSnr, *s.main);
     w->form().show();
     std::uint8_t status[4] = {0, 70, 104, 103};
     for (int i = 0; i < 600; ++i) w->showstatus(status);
@@ -117,10 +112,10 @@ BENCHMARK(BM_snrshowstatus_fullring)
 
 void BM_jpegexport(benchmark::State& state) {
     Session& s = session();
-    auto w = createmeasurewindow(1, *s.main);
+    auto w = createmeasurewindow(exciter::WindowKind::Constellation, *s.main);
     auto& ste = static_cast<TForm_ste&>(*w);
     w->form().show();
-    w->showdata(resultblock);
+    w->showdata(resultblock.data());
     s.paint(w->form());
     const std::string file = "/tmp/korvin-bench-" + std::to_string(::getpid()) + ".jpg";
     std::string error;

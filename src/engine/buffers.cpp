@@ -2,17 +2,12 @@
 
 #include <chrono>
 
-std::uint8_t capturearea[kCaptureBytes];
-std::int32_t sampleblock[resultlayout::kSampleCount];
-std::uint8_t resultblock[resultlayout::kBlockSize];
-std::uint8_t statusblock[4];
-
-void splitsamples() {
-    splithalf(0);
-    splithalf(1);
+void splitsamples(const std::uint8_t* capture, std::int32_t* samples) {
+    splithalf(capture, samples, 0);
+    splithalf(capture, samples, 1);
 }
 
-void fillsimulated(std::uint32_t& seed) {
+void fillsimulated(std::uint8_t* capture, std::uint32_t& seed) {
     if (seed == 0) seed = 0x9E3779B9u;  // xorshift never leaves 0
     for (std::size_t k = 0; k < kCaptureBytes; k += 2) {
         // xorshift32: quick, and the values only need to look like noise.
@@ -21,8 +16,8 @@ void fillsimulated(std::uint32_t& seed) {
         seed ^= seed << 5;
         const auto r = static_cast<std::int32_t>(seed % 16000u);
         const auto v = static_cast<std::uint16_t>(static_cast<std::int16_t>(8000 - r));
-        capturearea[k] = static_cast<std::uint8_t>(v & 0xFF);
-        capturearea[k + 1] = static_cast<std::uint8_t>(v >> 8);
+        capture[k] = static_cast<std::uint8_t>(v & 0xFF);
+        capture[k + 1] = static_cast<std::uint8_t>(v >> 8);
     }
 }
 

@@ -1,5 +1,5 @@
-// The fixed buffers that carry a measurement from the exciter to the screen. They live for the
-// whole run and are never allocated, freed or moved.
+// The fixed buffers that carry a measurement from the exciter to the screen: made once, as one
+// object, for the whole run, and never allocated, freed or moved on the data path.
 #pragma once
 
 #include <cstddef>
@@ -11,19 +11,22 @@ constexpr std::size_t kCaptureBytes = 32768;  // 32 packets of 1024 bytes
 constexpr std::size_t kHalfBytes = kCaptureBytes / 2;
 constexpr std::size_t kHalfWords = kHalfBytes / 4;
 
-extern std::uint8_t capturearea[kCaptureBytes];
-extern std::int32_t sampleblock[resultlayout::kSampleCount];
-extern std::uint8_t resultblock[resultlayout::kBlockSize];
-extern std::uint8_t statusblock[4];
+struct MeasureBuffers {
+    std::uint8_t capturearea[kCaptureBytes];               // the packets' data, in order
+    std::int32_t sampleblock[resultlayout::kSampleCount];  // the engine's input
+    std::uint8_t resultblock[resultlayout::kBlockSize];    // the engine's output
+    std::uint8_t statusblock[4];                           // the exciter's latest status
+};
 
 inline std::int32_t samplevalue(const std::uint8_t* p) {
     return static_cast<std::int16_t>(static_cast<std::uint16_t>(p[0] | (p[1] << 8)));
 }
 
-// Splits one 16384-byte half into its I and Q arrays of the sample block.
-inline void splithalf(int half) {
-    const std::uint8_t* src = capturearea + half * kHalfBytes;
-    std::int32_t* i = sampleblock + half * 2 * kHalfWords;
+// Splits one 16384-byte half of a capture (I, Q little-endian 16-bit pairs) into its I and Q
+// arrays of the sample block.
+inline void splithalf(const std::uint8_t* capture, std::int32_t* samples, int half) {
+    const std::uint8_t* src = capture + half * kHalfBytes;
+    std::int32_t* i = samples + half * 2 * kHalfWords;
     std::int32_t* q = i + kHalfWords;
     for (std::size_t k = 0; k < kHalfWords; ++k) {
         i[k] = samplevalue(src + 4 * k);
@@ -31,20 +34,20 @@ inline void splithalf(int half) {
     }
 }
 
-// Converts the capture area into the engine's sample block: I then Q of the first half's 4096
-// words, then of the second half's. `dumphalf` (super mode) receives each raw half right after
-// it has been converted.
+// Converts a 32768-byte capture into the engine's sample block: I then Q of the first half's
+// 4096 words, then of the second half's. `dumphalf` (super mode) receives each raw half right
+// after it has been converted.
 template <typename Dump>
-void splitsamples(Dump&& dumphalf) {
-    splithalf(0);
-    dumphalf(0, capturearea);
-    splithalf(1);
-    dumphalf(1, capturearea + kHalfBytes);
+void splitsamples(const std::uint8_t* capture, std::int32_t* samples, Dump&& dumphalf) {
+    splithalf(capture, samples, 0);
+    dumphalf(0, capture);
+    splithalf(capture, samples, 1);
+    dumphalf(1, capture + kHalfBytes);
 }
-void splitsamples();
+void splitsamples(const std::uint8_t* capture, std::int32_t* samples);
 
-// Debug mode: fills the capture area with uniform values from -7999 to 8000, advancing the
-// generator state `seed` (0 is taken as a fixed non-zero state).
-void fillsimulated(std::uint32_t& seed);
+// Debug mode: fills a capture with uniform values from -7999 to 8000, advancing the generator
+// state `seed` (0 is taken as a fixed non-zero state).
+void fillsimulated(std::uint8_t* capture, std::uint32_t& seed);
 // A generator state from the wall clock, never 0, so each run draws other captures.
 std::uint32_t clockseed();

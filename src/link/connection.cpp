@@ -1,13 +1,12 @@
-// The exciter connection: Connect/Disconnect and the socket's events.
+// The exciter connection: connecting, closing and the socket's events.
 #include <cerrno>
 #include <cstring>
+#include <exception>
 
-#include "engine/buffers.h"
-#include "platform/backend.h"
-#include "platform/desktop.h"
+#include "link/exciterlink.h"
 #include "platform/oserror.h"
-#include "services/globalunit.h"
-#include "shell/mainfram.h"
+
+namespace exciter {
 
 std::string linkErrorMessage(int code) {
     std::string text = platform::oserrortext(code);
@@ -17,72 +16,53 @@ std::string linkErrorMessage(int code) {
     return text;
 }
 
-void Tmainform::setlinkbuttons(bool connectenabled) {
-    btn_connect.setenabled(connectenabled);
-    btn_disconnect.setenabled(!connectenabled);
-}
-
-void Tmainform::btn_connectClick() {
-    const long long port = edt_port.roundedvalue();
-    btn_connect.setenabled(false);
+bool Link::connect(const std::string& address, long long port) {
+    bool started = true;
     if (port < 1 || port > 65535) {
-        // The edit takes "-" and "."; such a port never reaches the socket layer.
+        // The port edit takes "-" and "."; such a port never reaches the socket layer.
         int code = EINVAL;
-        socket_linkError(platform::SocketErrorKind::Connect, code);
+        socketerror(platform::SocketErrorKind::Connect, code);
     } else {
-        socket_link->address = ipedt_dest.address();
-        socket_link->port = static_cast<int>(port);
+        socket_->address = address;
+        socket_->port = static_cast<int>(port);
         try {
-            socket_link->setactive(true);
+            socket_->setactive(true);
         } catch (const std::exception&) {
-            setlinkbuttons(true);
+            started = false;
         }
     }
-    std::memset(sampleblock, 0, sizeof sampleblock);
+    std::memset(buffers_->sampleblock, 0, sizeof buffers_->sampleblock);
+    return started;
 }
 
-void Tmainform::btn_disconnectClick() {
-    if (socket_link->active()) socket_link->setactive(false);
-    setlinkbuttons(true);
+void Link::disconnect() {
+    if (socket_->active()) socket_->setactive(false);
 }
 
-void Tmainform::socket_linkConnecting() {
-    statusbar_1.settext("Connecting the Exciter...");
-    btn_connect.setenabled(false);
-    btn_disconnect.setenabled(false);
+void Link::connecting() {
+    owner_.linkchanged(LinkEvent::Connecting, "Connecting the Exciter...");
 }
 
-void Tmainform::socket_linkConnect() {
-    rxheld = 0;  // part of a frame from an earlier connection never joins this one's bytes
-    setlinkbuttons(false);
+void Link::connectdone() {
+    state_.rxheld = 0;  // part of a frame from an earlier connection never joins this one's bytes
     const std::string text = "Successfully connected with server!";
-    statusbar_1.settext(text);
-    postlog(kMsgText, text);
-    setmeasurebuttons(true);
+    owner_.linkchanged(LinkEvent::Connected, text);
+    owner_.log(LogKind::Text, text);
 }
 
-void Tmainform::socket_linkDisconnect() {
-    setlinkbuttons(true);
+void Link::disconnected() {
     const std::string text = "Successfully disconnected with server!";
-    statusbar_1.settext(text);
-    postlog(kMsgText, text);
-    if (runmode != RunDebug) setmeasurebuttons(false);
+    owner_.linkchanged(LinkEvent::Disconnected, text);
+    owner_.log(LogKind::Text, text);
 }
 
-void Tmainform::socket_linkError(platform::SocketErrorKind, int& code) {
+void Link::socketerror(platform::SocketErrorKind, int& code) {
     const std::string text = "Connection Error:" + linkErrorMessage(code) + ",Please Check!";
-    statusbar_1.settext(text);
-    socket_link->setactive(false);
+    owner_.linkchanged(LinkEvent::Failed, text);
+    socket_->setactive(false);
     code = 0;
-    setlinkbuttons(true);
-    postlog(kMsgText, text);
-    platform::desktop().errorbox(text);
-    setlinkbuttons(true);
-    if (runmode != RunDebug) setmeasurebuttons(false);
+    owner_.log(LogKind::Text, text);
+    owner_.errorbox(text);
 }
 
-void Tmainform::edt_portKeyPress(char& key) {
-    const auto c = static_cast<unsigned char>(key);
-    const bool pass = c < 31 || c == '-' || c == '.' || (c >= '0' && c <= '9');
-    if (!pass) key = 0;
-}
+}  // namespace exciter

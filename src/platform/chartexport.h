@@ -16,9 +16,4 @@ bool exportchartjpeg(const Chart& chart, const std::string& file, std::string& e
 using ChartExporter = bool (*)(const Chart&, const std::string&, std::string&);
 void setchartexporter(ChartExporter exporter);
 
-namespace qt {
-// The Qt backend's encoder: grabs the chart's widget and writes it with libjpeg.
-bool grabchartjpeg(const Chart& chart, const std::string& file, std::string& error);
-}  // namespace qt
-
 }  // namespace platform

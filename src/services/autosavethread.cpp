@@ -5,6 +5,7 @@
 #include <memory>
 #include <new>
 #include <thread>
+#include <utility>
 
 #include "services/globalunit.h"
 
@@ -53,6 +54,16 @@ tautosavethread::~tautosavethread() {
     stop();
 }
 
+void tautosavethread::setfolder(std::string folder) {
+    const std::lock_guard<std::mutex> lock(foldermutex_);
+    folder_ = std::move(folder);
+}
+
+std::string tautosavethread::folder() {
+    const std::lock_guard<std::mutex> lock(foldermutex_);
+    return folder_;
+}
+
 void tautosavethread::execute() {
     for (;;) {
         waitforwork();
@@ -99,7 +110,7 @@ void tautosavethread::writeline(const std::string& line) {
 
 void tautosavethread::openimdfile() {
     // The folder is read now, so a folder changed in the dialog counts from the next reopen.
-    std::string name = autosavepath() + "imd_snr_";
+    std::string name = folder() + "imd_snr_";
     appendpadded(name, filedate_.year, 4);
     name += '_';
     appendpadded(name, filedate_.month, 2);

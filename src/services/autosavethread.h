@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <mutex>
 #include <string>
 
 #include "platform/desktop.h"
@@ -22,6 +23,10 @@ class tautosavethread : public platform::WorkerThread {
     explicit tautosavethread(LocalClock clock = {}, WriteCall write = {});
     ~tautosavethread() override;
 
+    // The folder of the daily files, used as a plain prefix; safe from any thread. The thread
+    // reads it when it next opens a file (a new day, or after kMsgReopen).
+    void setfolder(std::string folder);
+
   protected:
     void execute() override;
 
@@ -34,6 +39,7 @@ class tautosavethread : public platform::WorkerThread {
     void writeline(const std::string& line);
     void openimdfile();
     void closeimdfile();
+    std::string folder();
 
     LineFile file_;
     FileDate filedate_;
@@ -41,6 +47,8 @@ class tautosavethread : public platform::WorkerThread {
     platform::LocalTime stamp_;
     bool opened_ = false;
     LocalClock clock_;
+    std::mutex foldermutex_;
+    std::string folder_;  // guarded by foldermutex_
 };
 
 // Copies count bytes of data (when present) into a fresh block and posts it with msg. True when

@@ -4,12 +4,11 @@
 #include <cstdint>
 #include <limits>
 #include <memory>
+#include <utility>
 
 #include "platform/backend.h"
 #include "platform/desktop.h"
 #include "platform/inifile.h"
-#include "services/globalunit.h"
-#include "shell/mainfram.h"
 
 namespace {
 
@@ -24,8 +23,12 @@ std::int32_t cyclevalue(const platform::NumericEdit& e) {
 
 }  // namespace
 
-Tform_config::Tform_config(AutoSavePoster postautosave, platform::FileCalls& calls)
-    : platform::Form("form_config"), postautosave_(std::move(postautosave)), calls_(&calls) {
+Tform_config::Tform_config(Settings& settings, FolderChanged folderchanged,
+                           platform::FileCalls& calls)
+    : platform::Form("form_config"),
+      settings_(settings),
+      folderchanged_(std::move(folderchanged)),
+      calls_(&calls) {
     layout();
     ckbox_enable.onclick = [this] { ckbox_enableClick(); };
     btn_browse.onclick = [this] { btn_browseClick(); };
@@ -86,14 +89,15 @@ void Tform_config::applyenablerule() {
 }
 
 void Tform_config::FormCreate() {
+    const imd_auto_save& autosavecfg = settings_.autosavecfg;
     ckbox_enable.setchecked(autosavecfg.enabled);
     applyenablerule();
-    ipedt_dest1.setaddress(defaultip);
+    ipedt_dest1.setaddress(settings_.defaultip);
     cbb_cycle_type.setitemindex(autosavecfg.cycletype);
     // Exact text: the edit's own number formatting would round large counts.
     nedt_cycle.settext(std::to_string(autosavecfg.cycle));
     edt_path.settext(autosavecfg.path);
-    ckbox_save_comm.setchecked(savecomm);
+    ckbox_save_comm.setchecked(settings_.savecomm);
 }
 
 void Tform_config::ckbox_enableClick() {
@@ -116,6 +120,7 @@ bool Tform_config::storechanges() {
     };
     // Each value is stored in memory only once it is in the file: after a failed write it still
     // counts as a change, so the next OK writes it again.
+    imd_auto_save& autosavecfg = settings_.autosavecfg;
     if (const std::int32_t cycle = cyclevalue(nedt_cycle); cycle != autosavecfg.cycle) {
         if (!written(ini.writeinteger("AUTO_SAVE", "Cycle", cycle))) return false;
         autosavecfg.cycle = cycle;
@@ -127,22 +132,21 @@ bool Tform_config::storechanges() {
     }
     if (edt_path.text() != autosavecfg.path) {
         if (!written(ini.writestring("AUTO_SAVE", "Path", edt_path.text()))) return false;
-        setautosavepath(edt_path.text());
+        autosavecfg.path = edt_path.text();
         // Before the switch is stored: only a thread that saves before and after reopens.
-        if (autosavecfg.enabled && ckbox_enable.checked() && postautosave_)
-            postautosave_(kMsgReopen);
+        if (folderchanged_) folderchanged_(autosavecfg.enabled && ckbox_enable.checked());
     }
     if (const bool on = ckbox_enable.checked(); on != autosavecfg.enabled) {
         if (!written(ini.writebool("AUTO_SAVE", "Switch", on))) return false;
         autosavecfg.enabled = on;
     }
-    if (const std::string ip = ipedt_dest1.address(); ip != defaultip) {
+    if (const std::string ip = ipedt_dest1.address(); ip != settings_.defaultip) {
         if (!written(ini.writestring("CONFIG", "Default IP", ip))) return false;
-        defaultip = ip;
+        settings_.defaultip = ip;
     }
-    if (const bool on = ckbox_save_comm.checked(); on != savecomm) {
+    if (const bool on = ckbox_save_comm.checked(); on != settings_.savecomm) {
         if (!written(ini.writebool("SAVE_COMM", "Switch", on))) return false;
-        savecomm = on;
+        settings_.savecomm = on;
     }
     return true;
 }
@@ -157,11 +161,4 @@ void Tform_config::btn_cancelClick() {
 
 void Tform_config::FormClose(platform::CloseAction& action) {
     action = platform::CloseAction::Free;
-}
-
-void openconfigdialog(Tmainform& main) {
-    auto dlg = std::make_unique<Tform_config>(
-        [&main](unsigned msg) { main.postautosave(msg, nullptr, 0); });
-    dlg->seticon(&main.il1, 7);
-    platform::Form::showmodalowned(std::move(dlg));
 }

@@ -8,17 +8,19 @@
 #include "platform/component.h"
 #include "platform/filereplace.h"
 #include "platform/form.h"
-
-class Tmainform;
+#include "services/settings.h"
 
 class Tform_config : public platform::Form {
   public:
-    // Sends a message without data to the auto-save thread (the main window's postautosave).
-    using AutoSavePoster = std::function<void(unsigned msg)>;
+    // Told once a new auto-save folder is in the settings, so the auto-save thread takes it up;
+    // `reopen` asks the thread to move its open file there (the main window's
+    // autosavefolderchanged).
+    using FolderChanged = std::function<void(bool reopen)>;
 
-    // `calls` write config.ini; a test passes calls that fail.
-    explicit Tform_config(AutoSavePoster postautosave,
-                          platform::FileCalls& calls = platform::systemfilecalls());
+    // Shows and changes `settings`, which outlive the dialog; `calls` write config.ini (a test
+    // passes calls that fail).
+    Tform_config(Settings& settings, FolderChanged folderchanged,
+                 platform::FileCalls& calls = platform::systemfilecalls());
 
     void FormCreate();
     void ckbox_enableClick();
@@ -48,9 +50,7 @@ class Tform_config : public platform::Form {
     // Steps 1 to 6 of OK; false when a key could not be written (the rest is not done).
     bool storechanges();
 
-    AutoSavePoster postautosave_;
+    Settings& settings_;
+    FolderChanged folderchanged_;
     platform::FileCalls* calls_;
 };
-
-// Opens a fresh configuration dialog modally over the main window; it is destroyed once closed.
-void openconfigdialog(Tmainform& main);

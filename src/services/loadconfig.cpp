@@ -7,7 +7,6 @@
 #include <cerrno>
 
 #include "platform/inifile.h"
-#include "services/globalunit.h"
 
 namespace {
 
@@ -26,13 +25,13 @@ Create createempty(const std::string& name) {
     return errno == EEXIST ? Create::Exists : Create::Failed;
 }
 
-void setdefaults(const std::string& exefolder) {
-    autosavecfg.enabled = false;
-    autosavecfg.cycle = 0;
-    autosavecfg.cycletype = 0;
-    setautosavepath(exefolder);
-    defaultip = kDefaultExciterIp;
-    savecomm = false;
+void setdefaults(const std::string& exefolder, Settings& s) {
+    s.autosavecfg.enabled = false;
+    s.autosavecfg.cycle = 0;
+    s.autosavecfg.cycletype = 0;
+    s.autosavecfg.path = exefolder;
+    s.defaultip = kDefaultExciterIp;
+    s.savecomm = false;
 }
 
 void writedefaults(platform::IniFile& ini, const std::string& exefolder) {
@@ -50,34 +49,34 @@ bool readable(const std::string& name) {
 }
 
 void readsettings(const std::string& name, const std::string& exefolder,
-                  platform::IpEdit& ipedt_dest) {
+                  platform::IpEdit& ipedt_dest, Settings& s) {
     // An unusable file reads like an empty one: every key takes its default.
     const platform::IniFile ini(readable(name) ? name : std::string());
-    autosavecfg.enabled = ini.readbool("AUTO_SAVE", "Switch", false);
-    autosavecfg.cycle = static_cast<std::int32_t>(ini.readinteger("AUTO_SAVE", "Cycle", 0));
-    autosavecfg.cycletype = static_cast<std::uint8_t>(ini.readinteger("AUTO_SAVE", "Type", 0));
-    setautosavepath(ini.readstring("AUTO_SAVE", "Path", exefolder));
+    s.autosavecfg.enabled = ini.readbool("AUTO_SAVE", "Switch", false);
+    s.autosavecfg.cycle = static_cast<std::int32_t>(ini.readinteger("AUTO_SAVE", "Cycle", 0));
+    s.autosavecfg.cycletype = static_cast<std::uint8_t>(ini.readinteger("AUTO_SAVE", "Type", 0));
+    s.autosavecfg.path = ini.readstring("AUTO_SAVE", "Path", exefolder);
     ipedt_dest.setaddress(ini.readstring("CONFIG", "Default IP", kDefaultExciterIp));
-    defaultip = ipedt_dest.address();
-    savecomm = ini.readbool("SAVE_COMM", "Switch", false);
+    s.defaultip = ipedt_dest.address();
+    s.savecomm = ini.readbool("SAVE_COMM", "Switch", false);
 }
 
 }  // namespace
 
-void loadconfig(const std::string& exefolder, platform::IpEdit& ipedt_dest) {
+void loadconfig(const std::string& exefolder, platform::IpEdit& ipedt_dest, Settings& settings) {
     const std::string name = exefolder + "config.ini";
     switch (createempty(name)) {
         case Create::Created: {
-            setdefaults(exefolder);
+            setdefaults(exefolder, settings);
             platform::IniFile ini(name);
             writedefaults(ini, exefolder);
             break;
         }
         case Create::Failed:
-            setdefaults(exefolder);
+            setdefaults(exefolder, settings);
             break;
         case Create::Exists:
-            readsettings(name, exefolder, ipedt_dest);
+            readsettings(name, exefolder, ipedt_dest, settings);
             break;
     }
 }

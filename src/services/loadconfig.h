@@ -4,8 +4,9 @@
 #include <string>
 
 #include "platform/component.h"
+#include "services/settings.h"
 
-// Fills autosavecfg, defaultip and savecomm from exefolder + "config.ini". A missing file is
-// created with the defaults; an existing one is only read. Never shows a message: whatever the
-// file holds, the settings end up with a value.
-void loadconfig(const std::string& exefolder, platform::IpEdit& ipedt_dest);
+// Fills every field of `settings` from exefolder + "config.ini". A missing file is created with
+// the defaults; an existing one is only read. Never shows a message: whatever the file holds,
+// the settings end up with a value.
+void loadconfig(const std::string& exefolder, platform::IpEdit& ipedt_dest, Settings& settings);

@@ -6,8 +6,7 @@
 #include "services/autosavethread.h"
 #include "services/globalunit.h"
 #include "services/logthread.h"
-
-std::uint8_t runmode = RunNormal;
+#include "services/settings.h"
 
 namespace {
 
@@ -31,15 +30,6 @@ constexpr MeasureButton kMeasureButtons[] = {
 
 Tmainform::Tmainform() : platform::Form("mainform") {
     layout();
-    socket_link = platform::backend().createsocket();
-    socket_link->onconnecting = [this] { socket_linkConnecting(); };
-    socket_link->onconnect = [this] { socket_linkConnect(); };
-    socket_link->ondisconnect = [this] { socket_linkDisconnect(); };
-    socket_link->onread = [this] { socket_linkRead(); };
-    socket_link->onerror = [this](platform::SocketErrorKind k, int& c) { socket_linkError(k, c); };
-    tmr_tick.ontimer = [this] { tmr_tickTimer(); };
-    tmr_update.ontimer = [this] { tmr_updateTimer(); };
-    tmr_out.ontimer = [this] { tmr_outTimer(); };
     onclose = [this](platform::CloseAction& a) { FormClose(a); };
 }
 
@@ -143,9 +133,10 @@ void Tmainform::lockbuttons() {
 void Tmainform::btmbtnClick(int kind) {
     const MeasureButton& m = kMeasureButtons[kind - 1];
     postlog(kMsgText, m.logtext);
-    formkind = kind;
+    const auto windowkind = static_cast<exciter::WindowKind>(kind);
+    link_.windowopened(windowkind);
     openwindow_.reset();
-    if (windowfactory) openwindow_ = windowfactory(kind, *this);
+    if (windowfactory) openwindow_ = windowfactory(windowkind, *this);
     if (openwindow_) {
         MeasureWindow* w = openwindow_.get();
         w->form().seticon(&il1, m.image);
@@ -165,6 +156,7 @@ void Tmainform::btn_aboutClick() {
 
 void Tmainform::mniConfig2Click() {
     if (configopener) configopener(*this);
+    applysettings();
 }
 
 void Tmainform::status_pane1MouseMove() {
@@ -183,4 +175,9 @@ void Tmainform::postlog(unsigned msg, const std::string& text, const std::uint8_
 
 void Tmainform::postautosave(unsigned msg, const std::uint8_t* data, std::size_t count) {
     ::postautosave(autosavethread_.get(), msg, data, count);
+}
+
+void Tmainform::autosavefolderchanged(bool reopen) {
+    if (autosavethread_) autosavethread_->setfolder(settings_.autosavecfg.path);
+    if (reopen) postautosave(kMsgReopen, nullptr, 0);
 }

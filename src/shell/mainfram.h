@@ -1,6 +1,7 @@
 // The main window: connection controls, the five measurement buttons, status bar and menus. It
-// owns the socket, the three timers, the acquisition state and the two worker threads. Its
-// protocol methods live in link/, its layout and start-up in shell/.
+// holds the exciter link (socket, timers, acquisition state, buffers), the open measurement
+// window and the two worker threads. Its handlers keep the names the protocol's description
+// gives and forward to the link.
 #pragma once
 
 #include <array>
@@ -11,32 +12,32 @@
 #include <string>
 #include <vector>
 
-#include "link/frames.h"
+#include "link/exciterlink.h"
 #include "platform/clientsocket.h"
 #include "platform/component.h"
 #include "platform/form.h"
 #include "platform/timer.h"
 #include "platform/workerthread.h"
+#include "services/settings.h"
 #include "windows/measurewindow.h"
+#include "windows/windowhost.h"
 
 class TlogThread;
 class tautosavethread;
 
 enum RunMode : std::uint8_t { RunNormal = 0, RunDebug = 1, RunSuper = 2 };
-extern std::uint8_t runmode;
 
-// Logged when a run of captures without a signal to measure begins.
-inline constexpr const char* kNoSignalText = "No 8-VSB signal in the capture!";
+using exciter::kNoSignalText;
+using exciter::linkErrorMessage;
 
 // "V" and the file version, at most 6 characters.
 std::string versiontext(const std::string& fileversion);
-// The operating system's text for an error code, without trailing blanks, controls and stops.
-std::string linkErrorMessage(int code);
 
-class Tmainform : public platform::Form {
+class Tmainform : public platform::Form, public windows::WindowHost, private exciter::LinkOwner {
   public:
-    // Opens the measurement window for a kind (1..5); set by the program.
-    using WindowFactory = std::function<std::unique_ptr<MeasureWindow>(int kind, Tmainform&)>;
+    // Opens the measurement window of a kind; set by the program.
+    using WindowFactory =
+        std::function<std::unique_ptr<MeasureWindow>(exciter::WindowKind, Tmainform&)>;
     // Opens a dialog of the shell (configuration dialog, about box) modally.
     using DialogOpener = std::function<void(Tmainform&)>;
 
@@ -62,43 +63,47 @@ class Tmainform : public platform::Form {
     // Exciter connection.
     void btn_connectClick();
     void btn_disconnectClick();
-    void socket_linkConnecting();
-    void socket_linkConnect();
-    void socket_linkDisconnect();
-    void socket_linkError(platform::SocketErrorKind kind, int& code);
+    void socket_linkConnecting() { link_.connecting(); }
+    void socket_linkConnect() { link_.connectdone(); }
+    void socket_linkDisconnect() { link_.disconnected(); }
+    void socket_linkError(platform::SocketErrorKind kind, int& code) {
+        link_.socketerror(kind, code);
+    }
     void edt_portKeyPress(char& key);
 
-    // Acquisition cycle.
-    void tmr_tickTimer();
-    void tmr_updateTimer();
-    void tmr_outTimer();
-    void socket_linkRead();
-    bool dispatchframe(const std::uint8_t* frame);
-    void refreshformdata();
-    void refreshformstatus();
-    void formclosed();
-    void close_open_form();
-    void sendrequest(std::int16_t code);
-    void sendframeack(const std::uint8_t* frame);
+    // Acquisition cycle, run by the link.
+    void tmr_tickTimer() { link_.tick(); }
+    void tmr_updateTimer() { link_.update(); }
+    void tmr_outTimer() { link_.timeout(); }
+    void socket_linkRead() { link_.read(); }
+    bool dispatchframe(const std::uint8_t* frame) { return link_.dispatchframe(frame); }
+    void formclosed() override;
+    void close_open_form() { link_.closewindow(); }
+    bool onsampleframe(const std::uint8_t* frame) { return link_.onsampleframe(frame); }
+    bool onstatusframe(const std::uint8_t* frame) { return link_.onstatusframe(frame); }
+    int runengine() { return link_.runengine(); }
+    void simulatedata() override { link_.simulate(); }
+    bool takeresult(int result) { return link_.takeresult(result); }
 
-    // Capture reassembly; true when the frame was accepted.
-    bool onsampleframe(const std::uint8_t* frame);
-    bool onstatusframe(const std::uint8_t* frame);
-    int runengine();
-    void simulatedata();
-    // After an engine call with its result: true when the result block holds a measurement to
-    // show. A refused or unlocked capture begins a run without signal, logged once; the next
-    // locked result ends it. A refusal also tells the open window.
-    bool takeresult(int result);
-    void refreshformnosignal();
+    // What the measurement windows ask of the main window.
+    const platform::ImageList& logo() const override { return il2; }
+    bool debugmode() const override { return runmode == RunDebug; }
+    const std::uint8_t* statusblock() const override { return link_.statusblock(); }
 
     // Senders to the worker threads.
     void postlog(unsigned msg, const std::string& text, const std::uint8_t* data = nullptr,
                  std::size_t count = 0);
     void postautosave(unsigned msg, const std::uint8_t* data, std::size_t count);
+    // Hands the auto-save folder in settings() to the thread; `reopen` has it move its open
+    // file there with the next line.
+    void autosavefolderchanged(bool reopen);
+
+    // The settings of the run, read by loadconfig() and changed by the configuration dialog.
+    Settings& settings() { return settings_; }
 
     MeasureWindow* openwindow() const { return openwindow_.get(); }
-    platform::ClientSocket& socket() { return *socket_link; }
+    platform::ClientSocket& socket() { return link_.socket(); }
+    exciter::Link& link() { return link_; }
     std::vector<platform::BitmapButton*> measurebuttons();
 
     WindowFactory windowfactory;
@@ -136,40 +141,43 @@ class Tmainform : public platform::Form {
     platform::MenuItem mniExit1{"mniExit1", "Exit(&E)"};
     platform::MenuItem mniHelp1{"mniHelp1", "Help(&H)"};
     platform::MenuItem mniAbout1{"mniAbout1", "About...(&A)"};
-    platform::Timer tmr_update{"tmr_update", 100, true};
-    platform::Timer tmr_out{"tmr_out", 2000, false};
-    platform::Timer tmr_tick{"tmr_tick", 10, true};
-    std::unique_ptr<platform::ClientSocket> socket_link;
 
-    // Acquisition state.
-    std::int32_t formkind = 0;
-    std::uint32_t tickcount = 0;
-    std::uint32_t seccount = 0;
-    std::uint32_t capturemark = 0;
-    std::uint32_t statusmark = 0;
-    std::int32_t retrycount = 0;
-    std::uint32_t packetno = 0;
-    std::int32_t gainvalue = 2000;
-    std::array<std::uint8_t, kRxFrameSize> rxframe{};
-    std::array<std::uint8_t, kTxFrameSize> txframe{};
-    std::size_t rxheld = 0;     // bytes of a frame whose rest is still on its way
-    std::uint32_t simseed = 1;  // debug captures' generator state, from the clock at start-up
+  private:
+    Settings settings_;
+    exciter::Link link_{*this};
+
+  public:
+    // The link's timers, under their own names.
+    platform::Timer& tmr_update = link_.tmr_update;
+    platform::Timer& tmr_out = link_.tmr_out;
+    platform::Timer& tmr_tick = link_.tmr_tick;
+
+    std::uint8_t runmode = RunNormal;
+
     std::string statustext() const { return statusbar_1.text(); }
 
   private:
     void layout();
     void setlinkbuttons(bool connectenabled);
     void setmeasurebuttons(bool enabled);
-    void linkfailed(const std::string& text);
-    bool holdpartial(std::size_t n);
-    void reportformat(int code);
-    void takestatus(const std::uint8_t* status);
+    void applysettings();
+
+    // What the link asks of its owner.
+    void showdata(const std::uint8_t* resultblock) override;
+    void showstatus(const std::uint8_t* statusblock) override;
+    void shownosignal() override;
+    void closewindow() override;
+    void linkchanged(exciter::LinkEvent event, const std::string& text) override;
+    void errorbox(const std::string& text) override;
+    void log(exciter::LogKind kind, const std::string& text, const std::uint8_t* data,
+             std::size_t count) override;
+    void autosave(const std::uint8_t* statusblock) override;
+    std::int32_t gain() override;
 
     std::unique_ptr<TlogThread> logthread_;
     std::unique_ptr<tautosavethread> autosavethread_;
     std::unique_ptr<MeasureWindow> openwindow_;
     std::uint32_t windowserial_ = 0;  // counts the windows opened
-    bool nosignal_ = false;           // within a run of refused or unlocked captures
     // Deferred calls check this before they touch the window.
     std::shared_ptr<int> alive_ = std::make_shared<int>(0);
 };

@@ -2,7 +2,6 @@
 #include <cstring>
 #include <system_error>
 
-#include "engine/buffers.h"
 #include "platform/backend.h"
 #include "platform/desktop.h"
 #include "services/autosavethread.h"
@@ -31,37 +30,30 @@ void Tmainform::FormCreate(const std::vector<std::string>& args) {
 
 void Tmainform::getstartpara(const std::vector<std::string>& args) {
     runmode = RunNormal;
-    if (args.size() != 1) return;
-    if (args[0] == "debug") runmode = RunDebug;
-    if (args[0] == "super") runmode = RunSuper;
+    if (args.size() == 1 && args[0] == "debug") runmode = RunDebug;
+    if (args.size() == 1 && args[0] == "super") runmode = RunSuper;
+    applysettings();
 }
 
 void Tmainform::loadconfig() {
-    ::loadconfig(platform::desktop().exefolder(), ipedt_dest);
+    ::loadconfig(platform::desktop().exefolder(), ipedt_dest, settings_);
+    applysettings();
+    autosavefolderchanged(false);
 }
 
 bool Tmainform::initsyspara() {
-    std::memset(resultblock, 0, sizeof resultblock);
-    simseed = clockseed();
-    rxframe.fill(0);
+    link_.reset();
     try {
         logthread_ = std::make_unique<TlogThread>();
         logthread_->start(threadstarter);
         autosavethread_ = std::make_unique<tautosavethread>();
+        autosavethread_->setfolder(settings_.autosavecfg.path);
         autosavethread_->start(threadstarter);
     } catch (const std::system_error&) {
         const std::string text = "System startup Error,Please check!";
         platform::desktop().errorbox(text);
         statusbar_1.settext(text);
     }
-    formkind = 0;
-    seccount = 0;
-    tmr_tick.setinterval(10);
-    tickcount = 0;
-    gainvalue = 2000;
-    retrycount = 0;
-    tmr_out.setenabled(false);
-    tmr_out.setinterval(2000);
     return true;
 }
 
@@ -78,7 +70,7 @@ void Tmainform::initformshow() {
 
 void Tmainform::FormClose(platform::CloseAction&) {
     close_open_form();
-    if (socket_link->active()) socket_link->setactive(false);
+    link_.disconnect();
     // Each thread writes what was posted to it, the disconnect text included, and ends; one
     // that does not end in time (a disk that hangs) is left behind. A failure on the log
     // thread leaves the auto-save thread to the window's destructor.

@@ -8,7 +8,7 @@
 
 class TForm_ste : public windows::MeasureFrame {
   public:
-    explicit TForm_ste(Tmainform& main);
+    explicit TForm_ste(windows::WindowHost& host);
     ~TForm_ste() override;
 
     void showdata(const std::uint8_t* resultblock) override;

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "engine/resultlayout.h"
+#include "engine/verdicts.h"
 #include "platform/backend.h"
 #include "platform/desktop.h"
 #include "windows/filenames.h"
@@ -11,21 +12,17 @@
 
 namespace {
 
-constexpr double kFreqBound = 0.5;  // dB
-constexpr double kGroupBound = 52;  // ns
+constexpr double kFreqBound = verdicts::kFlatnessBound;
+constexpr double kGroupBound = verdicts::kGroupBound;
 
-// Fills `s` with one response curve; false when any |y| exceeds the bound.
-bool plotresponse(platform::Series& s, const std::uint8_t* block,
-                  double (*read)(const std::uint8_t*, std::size_t), double bound) {
-    bool pass = true;
+// Fills `s` with one response curve.
+void plotresponse(platform::Series& s, const std::uint8_t* block,
+                  double (*read)(const std::uint8_t*, std::size_t)) {
     s.points.clear();
     for (std::size_t i = 0; i < resultlayout::kResponsePoints; ++i) {
         double y = read(block, i);
-        // A value that is not a number was not measured: it cannot pass.
-        if (!std::isfinite(y) || std::fabs(y) > bound) pass = false;
         if (windows::plotvalue(y)) s.points.push_back({resultlayout::response_x(i), y});
     }
-    return pass;
 }
 
 void setupmask(platform::Series& high, platform::Series& low, platform::Series& measured) {
@@ -51,8 +48,8 @@ void drawbounds(platform::Chart& c, platform::Series& high, platform::Series& lo
 
 }  // namespace
 
-TForm_amp::TForm_amp(Tmainform& main)
-    : MeasureFrame("TForm_amp", "Amplitude Flatness and Group Delay", main,
+TForm_amp::TForm_amp(windows::WindowHost& host)
+    : MeasureFrame("TForm_amp", "Amplitude Flatness and Group Delay", host,
                    {"0.1dB", "0.1dB", "0.1dB"}) {
     setupcharts();
     layoutfigures();
@@ -129,15 +126,15 @@ void TForm_amp::drawmask() {
 
 void TForm_amp::showdata(const std::uint8_t* block) {
     if (!block) return;
-    const bool freqpass = plotresponse(series_freq, block, resultlayout::freq_error, kFreqBound);
+    plotresponse(series_freq, block, resultlayout::freq_error);
     cht_freq.attach(series_freq);
     cht_freq.repaint();
-    const bool grouppass =
-        plotresponse(series_group, block, resultlayout::group_error, kGroupBound);
+    plotresponse(series_group, block, resultlayout::group_error);
     cht_group.attach(series_group);
     cht_group.repaint();
     refreshreadout();
-    if (resultlayout::locked(block)) return showresult(block, freqpass, grouppass);
+    if (resultlayout::locked(block))
+        return showresult(block, verdicts::flatnesspass(block), verdicts::groupdelaypass(block));
     // Curves of a capture the engine could not lock are plotted, but its figures and verdicts
     // would describe no signal.
     for (platform::Label* l : figurelabels()) l->setcaption(windows::kNotMeasured);

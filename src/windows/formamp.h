@@ -10,7 +10,7 @@
 
 class TForm_amp : public windows::MeasureFrame {
   public:
-    explicit TForm_amp(Tmainform& main);
+    explicit TForm_amp(windows::WindowHost& host);
 
     void showdata(const std::uint8_t* resultblock) override;
     void showresult(const std::uint8_t* resultblock, bool freqpass, bool grouppass);

@@ -9,7 +9,7 @@
 
 class TForm_eye : public windows::MeasureFrame {
   public:
-    explicit TForm_eye(Tmainform& main);
+    explicit TForm_eye(windows::WindowHost& host);
     ~TForm_eye() override;
 
     void showdata(const std::uint8_t* resultblock) override;

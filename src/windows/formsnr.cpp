@@ -32,8 +32,8 @@ void referenceline(platform::Series& s, double db) {
 
 }  // namespace
 
-TForm_snr::TForm_snr(Tmainform& main)
-    : MeasureFrame("TForm_snr", "IMD and SNR", main, {"20", "0.1dB", "0.1dB"}) {
+TForm_snr::TForm_snr(windows::WindowHost& host)
+    : MeasureFrame("TForm_snr", "IMD and SNR", host, {"20", "0.1dB", "0.1dB"}) {
     placereadout(145, 196);
     setupchart();
     n_form.onclick = N_VALUE.onclick =

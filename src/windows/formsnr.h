@@ -31,7 +31,7 @@ extern SnrHistory snrhistory;
 
 class TForm_snr : public windows::MeasureFrame {
   public:
-    explicit TForm_snr(Tmainform& main);
+    explicit TForm_snr(windows::WindowHost& host);
     ~TForm_snr() override;
 
     void showdata(const std::uint8_t*) override {}

@@ -1,52 +1,19 @@
 #include "windows/formspec.h"
 
 #include <cmath>
-#include <limits>
 
 #include "engine/resultlayout.h"
+#include "engine/verdicts.h"
 #include "windows/plotvalue.h"
 
-namespace windows {
-
 namespace {
-constexpr double kNoLimit = std::numeric_limits<double>::quiet_NaN();
-constexpr double kSlope = 11.56;  // dB per MHz on the flanks
-constexpr double kFlankOffset = -6.54;
-constexpr double kShoulder = -47.0;
-
 // The drawn mask, in drawing order.
 constexpr platform::PointF kMask[] = {{-6, -75.9}, {-3.5, -47}, {-3, -47},  {-3, -11},
                                       {3, -11},    {3, -47},    {3.5, -47}, {6, -75.9}};
-
-// The frequency a point is tested at: divisor 4096, slightly below its plotted x.
-double testfrequency(std::size_t i) {
-    return i * 5.38 * 2 / 4096 - 5.38;
-}
 }  // namespace
 
-double masklimit(double f) {
-    if (f < -3.5) return kSlope * f + kFlankOffset;
-    if (f > -3.5 && f < -3) return kShoulder;
-    if (f >= -3 && f <= 3) return kNoLimit;
-    if (f > 3 && f < 3.5) return kShoulder;
-    if (f >= 3.5 && f < 6) return -kSlope * f + kFlankOffset;
-    return kNoLimit;
-}
-
-bool masktest(const std::uint8_t* block) {
-    for (std::size_t i = 0; i < resultlayout::kSpectrumPoints; ++i) {
-        const double level = resultlayout::spectrum(block, i);
-        // A level that is not a number was not measured: it cannot pass. No limit (NaN) never
-        // fails a measured level.
-        if (!std::isfinite(level) || level > masklimit(testfrequency(i))) return false;
-    }
-    return true;
-}
-
-}  // namespace windows
-
-TForm_spec::TForm_spec(Tmainform& main)
-    : MeasureFrame("TForm_spec", "Spectrum", main, {"20", "0.1dB", "0.1dB"}) {
+TForm_spec::TForm_spec(windows::WindowHost& host)
+    : MeasureFrame("TForm_spec", "Spectrum", host, {"20", "0.1dB", "0.1dB"}) {
     cht_spect.setbounds(234, 84, 750, 500);
     cht_spect.title = "Spectrum";
     cht_spect.legend = true;
@@ -67,7 +34,7 @@ TForm_spec::TForm_spec(Tmainform& main)
     addsavecontrol(btn_save);
 
     series_std.clear();
-    for (const auto& p : windows::kMask) series_std.add(p.x, p.y);
+    for (const auto& p : kMask) series_std.add(p.x, p.y);
     cht_spect.attach(series_std);
     cht_spect.repaint();
     startdebugtimer();

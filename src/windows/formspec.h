@@ -1,20 +1,18 @@
 // The Spectrum window: the engine's spectrum over +-5.38 MHz against the adjacent channel mask.
 #pragma once
 
+#include "engine/verdicts.h"
 #include "platform/chart.h"
 #include "windows/measureframe.h"
 
 namespace windows {
-// The mask's limit (dB) at frequency f (MHz); NaN where there is none (in-band, f = -3.5 and
-// from 6 MHz up).
-double masklimit(double f);
-// True when every point of the spectrum region is finite and stays at or below its limit.
-bool masktest(const std::uint8_t* resultblock);
+using verdicts::masklimit;
+using verdicts::masktest;
 }  // namespace windows
 
 class TForm_spec : public windows::MeasureFrame {
   public:
-    explicit TForm_spec(Tmainform& main);
+    explicit TForm_spec(windows::WindowHost& host);
 
     void showdata(const std::uint8_t* resultblock) override;
     void showmask(const std::uint8_t* resultblock);

@@ -3,10 +3,8 @@
 #include <cmath>
 #include <cstdio>
 
-#include "engine/buffers.h"
 #include "platform/backend.h"
 #include "platform/chartexport.h"
-#include "shell/mainfram.h"
 #include "windows/filenames.h"
 
 namespace windows {
@@ -43,9 +41,9 @@ void setnosignal(platform::Label& l) {
     l.setfontcolor(platform::kRed);
 }
 
-MeasureFrame::MeasureFrame(std::string name, const std::string& title, Tmainform& main,
+MeasureFrame::MeasureFrame(std::string name, const std::string& title, WindowHost& host,
                            Placeholders ph)
-    : platform::Form(std::move(name)), main_(main) {
+    : platform::Form(std::move(name)), host_(host) {
     clientwidth = kClientWidth;
     clientheight = 662;
     minimizebox = true;
@@ -54,7 +52,7 @@ MeasureFrame::MeasureFrame(std::string name, const std::string& title, Tmainform
 
     img1.setbounds(13, 10, 135, 90);
     img1.stretch = true;
-    img1.setpicture(&main.il2, 0);
+    img1.setpicture(&host.logo(), 0);
     img1.sethint("Veltrax Communication");
     img1.setshowhint(true);
 
@@ -108,7 +106,7 @@ void MeasureFrame::addsavecontrol(platform::Button& save) {
 }
 
 void MeasureFrame::startdebugtimer() {
-    if (runmode == RunDebug) tmr1.setenabled(true);
+    if (host_.debugmode()) tmr1.setenabled(true);
 }
 
 void MeasureFrame::showstatus(const std::uint8_t* status) {
@@ -119,11 +117,11 @@ void MeasureFrame::showstatus(const std::uint8_t* status) {
 }
 
 void MeasureFrame::refreshreadout() {
-    MeasureFrame::showstatus(statusblock);
+    MeasureFrame::showstatus(host_.statusblock());
 }
 
 void MeasureFrame::tmr1Timer() {
-    main_.simulatedata();
+    host_.simulatedata();
 }
 
 void MeasureFrame::FormClose(platform::CloseAction& action) {
@@ -131,7 +129,7 @@ void MeasureFrame::FormClose(platform::CloseAction& action) {
     // The object lives on until the main window releases it; no more simulated captures.
     tmr1.setenabled(false);
     freeseries();
-    main_.formclosed();
+    host_.formclosed();
 }
 
 void MeasureFrame::savechart(const platform::Chart& chart) {

@@ -1,5 +1,5 @@
 // The frame every measurement window shares: logo, title, the status readout, Close, the save
-// control, the debug acquisition timer and the closing path back to the main window.
+// control, the debug acquisition timer and the closing path back to the host.
 #pragma once
 
 #include <cstdint>
@@ -11,8 +11,7 @@
 #include "platform/form.h"
 #include "platform/timer.h"
 #include "windows/measurewindow.h"
-
-class Tmainform;
+#include "windows/windowhost.h"
 
 namespace windows {
 
@@ -41,7 +40,7 @@ struct Placeholders {
 
 class MeasureFrame : public platform::Form, public MeasureWindow {
   public:
-    MeasureFrame(std::string name, const std::string& title, Tmainform& main, Placeholders ph);
+    MeasureFrame(std::string name, const std::string& title, WindowHost& host, Placeholders ph);
     ~MeasureFrame() override;
 
     void showstatus(const std::uint8_t* statusblock) override;
@@ -71,7 +70,7 @@ class MeasureFrame : public platform::Form, public MeasureWindow {
     void addsavecontrol(platform::Button& save);
     // The last step of a window's creation: the debug timer runs only in debug mode.
     void startdebugtimer();
-    // The readout from the main window's current status block.
+    // The readout from the host's current status block.
     void refreshreadout();
     // Runs savedlg_1 with the JPEG filter, forces ".jpg" and exports the chart.
     void savechart(const platform::Chart& chart);
@@ -80,7 +79,7 @@ class MeasureFrame : public platform::Form, public MeasureWindow {
     // Frees the series created at run time; called while closing.
     virtual void freeseries() {}
 
-    Tmainform& main_;
+    WindowHost& host_;
 };
 
 }  // namespace windows

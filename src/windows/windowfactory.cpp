@@ -6,18 +6,20 @@
 #include "windows/formsnr.h"
 #include "windows/formspec.h"
 
-std::unique_ptr<MeasureWindow> createmeasurewindow(int kind, Tmainform& main) {
+std::unique_ptr<MeasureWindow> createmeasurewindow(exciter::WindowKind kind,
+                                                   windows::WindowHost& host) {
+    using exciter::WindowKind;
     switch (kind) {
-        case 1:
-            return std::make_unique<TForm_ste>(main);
-        case 2:
-            return std::make_unique<TForm_eye>(main);
-        case 3:
-            return std::make_unique<TForm_amp>(main);
-        case 4:
-            return std::make_unique<TForm_spec>(main);
-        case 5:
-            return std::make_unique<TForm_snr>(main);
+        case WindowKind::Constellation:
+            return std::make_unique<TForm_ste>(host);
+        case WindowKind::EyeDiagram:
+            return std::make_unique<TForm_eye>(host);
+        case WindowKind::Amplitude:
+            return std::make_unique<TForm_amp>(host);
+        case WindowKind::Spectrum:
+            return std::make_unique<TForm_spec>(host);
+        case WindowKind::ImdSnr:
+            return std::make_unique<TForm_snr>(host);
         default:
             return nullptr;
     }

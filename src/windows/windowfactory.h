@@ -1,11 +1,11 @@
-// Creates the measurement window of a kind: 1 Constellation, 2 Eye-diagram, 3 Amplitude
-// flatness and group delay, 4 Spectrum, 5 IMD and SNR; null for any other kind.
+// Creates the measurement window of a kind; null for none.
 #pragma once
 
 #include <memory>
 
+#include "link/linkowner.h"
 #include "windows/measurewindow.h"
+#include "windows/windowhost.h"
 
-class Tmainform;
-
-std::unique_ptr<MeasureWindow> createmeasurewindow(int kind, Tmainform& main);
+std::unique_ptr<MeasureWindow> createmeasurewindow(exciter::WindowKind kind,
+                                                   windows::WindowHost& host);

@@ -11,10 +11,10 @@
 #include <string>
 
 #include "platform/component.h"
-#include "platform/headless.h"
+#include "platform/testkit/headless.h"
 #include "services/formconfig.h"
-#include "services/globalunit.h"
 #include "services/loadconfig.h"
+#include "services/settings.h"
 
 namespace {
 
@@ -28,21 +28,21 @@ void fail(const char* what) {
     std::abort();
 }
 
-struct Settings {
+struct Loaded {
     bool enabled, savecomm;
     std::int32_t cycle;
     std::uint8_t cycletype;
     std::string path, ip;
-    bool operator==(const Settings&) const = default;
+    bool operator==(const Loaded&) const = default;
 };
 
-Settings load() {
+Loaded load(Settings& s) {
     platform::IpEdit edit("ipedt_dest");
-    ::loadconfig(exefolder(), edit);
-    if (autosavecfg.path.size() > 2047) fail("path longer than a value is read");
-    if (edit.address() != defaultip) fail("default address differs from the edit");
-    return {autosavecfg.enabled,   savecomm,         autosavecfg.cycle,
-            autosavecfg.cycletype, autosavecfg.path, defaultip};
+    ::loadconfig(exefolder(), edit, s);
+    const imd_auto_save& a = s.autosavecfg;
+    if (a.path.size() > 2047) fail("path longer than a value is read");
+    if (edit.address() != s.defaultip) fail("default address differs from the edit");
+    return {a.enabled, s.savecomm, a.cycle, a.cycletype, a.path, s.defaultip};
 }
 
 }  // namespace
@@ -62,19 +62,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string name = exefolder() + "config.ini";
     std::ofstream(name, std::ios::binary | std::ios::trunc)
         .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-    const Settings before = load();
+    Settings settings;
+    const Loaded before = load(settings);
 
     // The operator flips the traffic-log switch and presses OK.
-    int reopens = 0;
-    Tform_config dialog([&reopens](unsigned) { ++reopens; });
+    int folderchanges = 0;
+    Tform_config dialog(settings, [&folderchanges](bool) { ++folderchanges; });
     dialog.ckbox_save_comm.setchecked(!before.savecomm);
     dialog.btmbtn_1.click();
     if (!dialog.closed()) fail("OK on a readable settings file did not close the dialog");
-    if (reopens != 0) fail("auto-save folder reopened without a change");
+    if (folderchanges != 0) fail("auto-save folder announced without a change");
     backend.processevents();
 
-    Settings expected = before;
+    Loaded expected = before;
     expected.savecomm = !before.savecomm;
-    if (!(load() == expected)) fail("OK changed more than the traffic-log switch");
+    Settings reread;
+    if (!(load(reread) == expected)) fail("OK changed more than the traffic-log switch");
     return 0;
 }

@@ -20,7 +20,7 @@
 #include "engine/dllexport.h"
 #include "fuzz/framescript.h"
 #include "link/frames.h"
-#include "platform/headless.h"
+#include "platform/testkit/headless.h"
 #include "services/globalunit.h"
 #include "shell/mainfram.h"
 
@@ -649,7 +649,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::memset(capturearea, 0, sizeof capturearea);
     std::memset(statusblock, 0, sizeof statusblock);
     runmode = RunNormal;
-    autosavecfg.enabled = false;
     // The desktop double keeps every message box: a fresh session now and then bounds it. The
     // last one is never destroyed: at exit the toolkit's own statics may already be gone.
     static Session* session = nullptr;

@@ -17,7 +17,7 @@
 #include "engine/buffers.h"
 #include "fuzz/readscript.h"
 #include "link/frames.h"
-#include "platform/headless.h"
+#include "platform/testkit/headless.h"
 #include "shell/mainfram.h"
 #include "vsbsignal.h"
 #include "windows/windowfactory.h"
@@ -130,7 +130,7 @@ class Session {
         sock_ = backend_.sockets.back();
         main_->windowfactory = createmeasurewindow;
         main_->FormCreate(args);
-        main_->simseed = 1;  // debug captures alike in every run of an input
+        main_->link().simseed = 1;  // debug captures alike in every run of an input
         connect();
     }
     ~Session() {
@@ -226,11 +226,14 @@ class Session {
     }
     // What must hold after any event.
     void check() {
-        if (main_->rxheld >= static_cast<std::size_t>(kMaxRead)) fail("held bytes overrun");
-        if (main_->packetno > 32) fail("packet number beyond a capture");
+        if (main_->link().state().rxheld >= static_cast<std::size_t>(kMaxRead))
+            fail("held bytes overrun");
+        if (main_->link().state().packetno > 32) fail("packet number beyond a capture");
         // While a window waits on a connected exciter, either a request is due or a reply is
         // awaited; with both timers stopped it would wait forever.
-        const bool waiting = main_->openwindow() && main_->formkind != 0 && sock_->active();
+        const bool waiting = main_->openwindow() &&
+                             main_->link().state().formkind != exciter::WindowKind::None &&
+                             sock_->active();
         if (waiting && !main_->tmr_update.enabled() && !main_->tmr_out.enabled())
             fail("acquisition stalled");
         // Only a frame sent moves the reply time-out: whatever arrives leaves it where it was.
@@ -265,14 +268,6 @@ class Session {
     std::int64_t outdue_ = -1;  // when the reply time-out was due at the last check
 };
 
-// The shared buffers outlive a main window; clear them so every input starts alike.
-void resetbuffers() {
-    std::memset(capturearea, 0, sizeof capturearea);
-    std::memset(sampleblock, 0, sizeof sampleblock);
-    std::memset(resultblock, 0, sizeof resultblock);
-    std::memset(statusblock, 0, sizeof statusblock);
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
@@ -286,7 +281,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size == 0) return 0;
     std::filesystem::remove_all(folder());
     std::filesystem::create_directories(folder());
-    resetbuffers();
     Reader in(data + 1, size - 1);
     {
         Session session(data[0]);

@@ -13,7 +13,7 @@
 #include "fuzz/framescript.h"
 #include "fuzz/readscript.h"
 #include "platform/component.h"
-#include "platform/headless.h"
+#include "platform/testkit/headless.h"
 #include "services/loadconfig.h"
 #include "vsbsignal.h"
 
@@ -129,7 +129,8 @@ void configseeds(const fs::path& dir) {
     const fs::path tmp = dir / "first-start";
     fs::create_directories(tmp);
     platform::IpEdit edit("ipedt_dest");
-    loadconfig(tmp.string() + "/", edit);
+    Settings settings;
+    loadconfig(tmp.string() + "/", edit, settings);
     fs::rename(tmp / "config.ini", dir / "default");
     fs::remove_all(tmp);
 }

@@ -15,7 +15,7 @@
 
 #include "link/frames.h"
 #include "platform/form.h"
-#include "platform/headless.h"
+#include "platform/testkit/headless.h"
 #include "shell/mainfram.h"
 
 namespace korvin::test {
@@ -99,7 +99,7 @@ class MainFormTest : public ::testing::Test {
     void start(std::vector<std::string> args = {}) {
         main = std::make_unique<Tmainform>();
         sock = backend.sockets.back();
-        main->windowfactory = [this](int, Tmainform& m) {
+        main->windowfactory = [this](exciter::WindowKind, Tmainform& m) {
             auto w = std::make_unique<RecordingWindow>(m);
             window = w.get();
             return w;
@@ -134,6 +134,10 @@ class MainFormTest : public ::testing::Test {
         return lines;
     }
     std::filesystem::path folder() const { return dir_; }
+    // The link's state and buffers.
+    const exciter::CycleState& state() const { return main->link().state(); }
+    int formkind() const { return static_cast<int>(state().formkind); }
+    MeasureBuffers& buffers() { return main->link().buffers(); }
 
     platform::HeadlessBackend backend;  // first: it outlives everything below
     platform::ThreadStarter starter;    // how start() makes the worker threads; empty: plainly

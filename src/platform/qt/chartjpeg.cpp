@@ -12,7 +12,7 @@
 // jpeglib.h needs size_t and FILE declared first.
 #include <jpeglib.h>
 
-#include "platform/chartexport.h"
+#include "platform/qt/chartjpeg.h"
 #include "platform/qt/qtchartview.h"
 
 namespace platform {

@@ -5,8 +5,9 @@
 #include <QMetaObject>
 #include <clocale>
 
+#include "platform/qt/chartjpeg.h"
 #include "platform/qt/qtformview.h"
-#include "platform/qt/qtsocket.h"
+#include "platform/qt/core/qtsocket.h"
 
 namespace platform::qt {
 

@@ -14,7 +14,7 @@
 #include "platform/backend.h"
 #include "platform/form.h"
 #include "platform/qt/qtdesktop.h"
-#include "platform/qt/qttimers.h"
+#include "platform/qt/core/qttimers.h"
 
 namespace platform::qt {
 

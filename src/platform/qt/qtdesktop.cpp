@@ -7,13 +7,7 @@
 #include <QMessageBox>
 #include <QThread>
 #include <QUrl>
-#include <chrono>
-#include <ctime>
-#include <filesystem>
-#include <thread>
 #include <utility>
-
-#include "korvin_version.h"
 
 namespace platform::qt {
 
@@ -90,35 +84,8 @@ bool QtDesktop::folderdialog(std::string& folder) {
     return true;
 }
 
-std::string QtDesktop::exefolder() {
-    std::error_code ec;
-    const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-    if (ec) return "./";
-    return exe.parent_path().string() + "/";
-}
-
-LocalTime QtDesktop::localtime() {
-    const auto now = std::chrono::system_clock::now();
-    const std::time_t t = std::chrono::system_clock::to_time_t(now);
-    const auto ms =
-        std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() %
-        1000;
-    std::tm tm{};
-    localtime_r(&t, &tm);
-    return LocalTime{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday,          tm.tm_hour,
-                     tm.tm_min,         tm.tm_sec,     static_cast<int>(ms)};
-}
-
-std::string QtDesktop::fileversion() {
-    return KORVIN_FILE_VERSION;
-}
-
 bool QtDesktop::openurl(const std::string& url) {
     return QDesktopServices::openUrl(QUrl(QString::fromStdString(url)));
-}
-
-void QtDesktop::sleepms(int ms) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
 }  // namespace platform::qt

@@ -5,21 +5,18 @@
 #include <optional>
 #include <string>
 
-#include "platform/desktop.h"
+#include "platform/consoledesktop.h"
 
 namespace platform::qt {
 
-class QtDesktop : public Desktop {
+// Message boxes and dialogs with Qt; the system parts are the console desktop's.
+class QtDesktop : public ConsoleDesktop {
   public:
     void errorbox(const std::string& text) override;
     Answer question(const std::string& text) override;
     bool savedialog(SaveDialog& dlg) override;
     bool folderdialog(std::string& folder) override;
-    std::string exefolder() override;
-    LocalTime localtime() override;
-    std::string fileversion() override;
     bool openurl(const std::string& url) override;
-    void sleepms(int ms) override;
 
     // The test driver answers the next save dialog with `path` instead of showing it.
     void answernextsave(const std::string& path) { nextsave_ = path; }

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/headless.h"
+#include "platform/testkit/headless.h"
 #include "shell/mainfram.h"
 
 namespace {

@@ -18,9 +18,10 @@
 #include <utility>
 #include <vector>
 
-#include "platform/headless.h"
+#include "platform/testkit/headless.h"
 #include "services/autosavethread.h"
 #include "services/globalunit.h"
+#include "shell/configdialog.h"
 #include "shell/mainfram.h"
 #include "unit/services/servicetestutil.h"
 
@@ -36,23 +37,22 @@ class ConfigDialog : public ::testing::Test {
         backend.desk.exefolder_ = folder.path();
         setmemory(true, 5, 2, "/old/");
     }
-    void TearDown() override { setmemory(false, 0, 0, ""); }
-    static void setmemory(bool on, int cycle, int type, const std::string& path) {
-        autosavecfg.enabled = on;
-        autosavecfg.cycle = cycle;
-        autosavecfg.cycletype = static_cast<std::uint8_t>(type);
-        setautosavepath(path);
-        defaultip = "10.0.0.7";
-        savecomm = false;
+    void setmemory(bool on, int cycle, int type, const std::string& path) {
+        settings.autosavecfg = {on, cycle, static_cast<std::uint8_t>(type), path};
+        settings.defaultip = "10.0.0.7";
+        settings.savecomm = false;
     }
     // A dialog as the main window opens it; its reopen requests are recorded with the folder
-    // in memory at that moment, and passed on to `thread` when one is given.
+    // in memory at that moment. A folder change is passed on to `thread` when one is given.
     std::unique_ptr<Tform_config> open(tautosavethread* thread = nullptr,
                                        platform::FileCalls& calls = platform::systemfilecalls()) {
         auto d = std::make_unique<Tform_config>(
-            [this, thread](unsigned msg) {
-                posts.emplace_back(msg, autosavepath());
-                if (thread) postautosave(thread, msg, nullptr, 0);
+            settings,
+            [this, thread](bool reopen) {
+                if (thread) thread->setfolder(settings.autosavecfg.path);
+                if (!reopen) return;
+                posts.emplace_back(kMsgReopen, settings.autosavecfg.path);
+                if (thread) postautosave(thread, kMsgReopen, nullptr, 0);
             },
             calls);
         d->showmodal();
@@ -63,11 +63,12 @@ class ConfigDialog : public ::testing::Test {
 
     platform::HeadlessBackend backend;  // first: it outlives the dialogs
     svctest::TempFolder folder;
+    Settings settings;
     std::vector<std::pair<unsigned, std::string>> posts;
 };
 
 TEST_F(ConfigDialog, ShowsTheSettingsInMemoryWithTheCycleHidden) {
-    savecomm = true;
+    settings.savecomm = true;
     auto d = open();
     EXPECT_TRUE(d->ckbox_enable.checked() && d->ckbox_save_comm.checked());
     EXPECT_EQ(d->edt_path.text() + d->ipedt_dest1.address(), "/old/10.0.0.7");
@@ -80,8 +81,8 @@ TEST_F(ConfigDialog, OkUntouchedWritesNothingAndPostsNothing) {
     // The extremes of what the file may hold: a cycle beyond six digits, a type out of range.
     const std::vector<std::function<void()>> memories = {
         [] {},
-        [] { setmemory(false, INT32_MAX, 4, "/x/"); },
-        [] { setmemory(true, INT32_MIN, 255, ""); },
+        [this] { setmemory(false, INT32_MAX, 4, "/x/"); },
+        [this] { setmemory(true, INT32_MIN, 255, ""); },
     };
     for (std::size_t i = 0; i < memories.size(); ++i) {
         memories[i]();
@@ -106,17 +107,18 @@ TEST_F(ConfigDialog, EachChangeWritesOnlyItsOwnKeyIntoANewFile) {
     };
     const std::vector<Change> changes = {
         {[](Tform_config& d) { d.nedt_cycle.settext("9"); }, "[AUTO_SAVE]\r\nCycle=9\r\n",
-         [] { return autosavecfg.cycle == 9; }},
+         [this] { return settings.autosavecfg.cycle == 9; }},
         {[](Tform_config& d) { d.cbb_cycle_type.setitemindex(3); }, "[AUTO_SAVE]\r\nType=3\r\n",
-         [] { return autosavecfg.cycletype == 3; }},
+         [this] { return settings.autosavecfg.cycletype == 3; }},
         {[](Tform_config& d) { d.edt_path.settext("/New/"); }, "[AUTO_SAVE]\r\nPath=/New/\r\n",
-         [] { return autosavepath() == "/New/"; }},
+         [this] { return settings.autosavecfg.path == "/New/"; }},
         {[](Tform_config& d) { d.ckbox_enable.click(); }, "[AUTO_SAVE]\r\nSwitch=0\r\n",
-         [] { return !autosavecfg.enabled; }},
+         [this] { return !settings.autosavecfg.enabled; }},
         {[](Tform_config& d) { d.ipedt_dest1.setaddress("10.0.0.300"); },
-         "[CONFIG]\r\nDefault IP=10.0.0.255\r\n", [] { return defaultip == "10.0.0.255"; }},
+         "[CONFIG]\r\nDefault IP=10.0.0.255\r\n",
+         [this] { return settings.defaultip == "10.0.0.255"; }},
         {[](Tform_config& d) { d.ckbox_save_comm.click(); }, "[SAVE_COMM]\r\nSwitch=1\r\n",
-         [] { return savecomm; }},
+         [this] { return settings.savecomm; }},
     };
     for (const Change& c : changes) {
         setmemory(true, 5, 2, "/old/");
@@ -167,6 +169,7 @@ TEST_F(ConfigDialog, OnlyAFolderChangeWithAutoSaveKeptOnMovesTheNextLine) {
         setmemory(c.was, 5, 2, oldf);
         svctest::ScriptedClock clock({{2024, 3, 7, 14, 5, 9, 0}}, 2);
         tautosavethread t([&clock] { return clock(); });
+        t.setfolder(oldf);
         t.start();
         postautosave(&t, kMsgStatus, status, 4);
         postautosave(&t, kMsgStatus, status, 4);
@@ -180,7 +183,7 @@ TEST_F(ConfigDialog, OnlyAFolderChangeWithAutoSaveKeptOnMovesTheNextLine) {
         t.stop();
         EXPECT_EQ(svctest::readfile(oldf + day), c.moves ? line + line : line + line + line);
         EXPECT_EQ(svctest::exists(newf + day), c.moves);
-        EXPECT_EQ(autosavecfg.enabled, c.now);
+        EXPECT_EQ(settings.autosavecfg.enabled, c.now);
         EXPECT_EQ(file(), "[AUTO_SAVE]\r\nPath=" + newf + (c.was != c.now ? "\r\nSwitch=" : "") +
                               (c.was != c.now ? (c.now ? "1" : "0") : "") + "\r\n");
         std::filesystem::remove(ini());
@@ -225,10 +228,10 @@ TEST_F(ConfigDialog, CancelAndTheCloseBoxChangeNeitherMemoryNorFile) {
         EXPECT_TRUE(d->closed());
         EXPECT_EQ(d->closeaction(), platform::CloseAction::Free);
         EXPECT_EQ(file(), kFile);
-        EXPECT_TRUE(autosavecfg.enabled && !savecomm);
-        EXPECT_EQ(autosavecfg.cycle, 5);
-        EXPECT_EQ(autosavepath(), "/old/");
-        EXPECT_EQ(defaultip, "10.0.0.7");
+        EXPECT_TRUE(settings.autosavecfg.enabled && !settings.savecomm);
+        EXPECT_EQ(settings.autosavecfg.cycle, 5);
+        EXPECT_EQ(settings.autosavecfg.path, "/old/");
+        EXPECT_EQ(settings.defaultip, "10.0.0.7");
     }
     EXPECT_TRUE(posts.empty());
 }
@@ -294,8 +297,8 @@ TEST_F(ConfigDialog, AnUnwritableKeyStopsOkWithTheDialogOpen) {
         ASSERT_EQ(backend.desk.errorboxes().size(), boxes + 1) << a.what;
         EXPECT_EQ(backend.desk.errorboxes().back(), "Unable to write to " + ini());
         EXPECT_FALSE(d->closed()) << a.what;
-        EXPECT_EQ(autosavepath(), "/old/") << a.what;
-        EXPECT_FALSE(savecomm) << a.what;
+        EXPECT_EQ(settings.autosavecfg.path, "/old/") << a.what;
+        EXPECT_FALSE(settings.savecomm) << a.what;
         EXPECT_TRUE(posts.empty()) << a.what;
         if (svctest::exists(ini())) {
             EXPECT_EQ(file(), kFile) << a.what;
@@ -306,7 +309,7 @@ TEST_F(ConfigDialog, AnUnwritableKeyStopsOkWithTheDialogOpen) {
 
         d->btmbtn_1.click();
         EXPECT_TRUE(d->closed()) << a.what;
-        EXPECT_TRUE(savecomm) << a.what;
+        EXPECT_TRUE(settings.savecomm) << a.what;
         EXPECT_NE(file().find("Path=/new/\r\n"), std::string::npos) << a.what;
         EXPECT_NE(file().find("[SAVE_COMM]\r\nSwitch=1\r\n"), std::string::npos) << a.what;
         EXPECT_EQ(backend.desk.errorboxes().size(), boxes + 1) << a.what;
@@ -369,14 +372,14 @@ TEST_P(ConfigDialogFailing, KeepsFileAndMemoryUntilOkAgainWritesTheChange) {
     d->btmbtn_1.click();
     EXPECT_EQ(backend.desk.errorboxes(), std::vector<std::string>{"Unable to write to " + ini()});
     EXPECT_FALSE(d->closed());
-    EXPECT_EQ(autosavecfg.cycle, 5);
+    EXPECT_EQ(settings.autosavecfg.cycle, 5);
     EXPECT_EQ(file(), kFile);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}), 1);
 
     calls.failing.reset();
     d->btmbtn_1.click();
     EXPECT_TRUE(d->closed());
-    EXPECT_TRUE(autosavecfg.cycle == 9 && savecomm);
+    EXPECT_TRUE(settings.autosavecfg.cycle == 9 && settings.savecomm);
     EXPECT_EQ(file(),
               "[AUTO_SAVE]\r\nSwitch=1\r\nCycle=9\r\nType=2\r\nPath=/old/\r\n[CONFIG]\r\n"
               "Default IP=10.0.0.7\r\n[SAVE_COMM]\r\nSwitch=1\r\n");
@@ -404,7 +407,7 @@ TEST_F(ConfigDialog, TheMenuOpensAFreshDialogEachTime) {
         backend.processevents();  // the dialog frees itself here (ASan sees a leak otherwise)
         EXPECT_TRUE(backend.modalstack.empty());
     }
-    EXPECT_TRUE(savecomm);
+    EXPECT_TRUE(main.settings().savecomm && main.link().settings.logtraffic);
 }
 
 }  // namespace

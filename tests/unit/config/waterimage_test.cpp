@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "platform/headless.h"
+#include "platform/testkit/headless.h"
 
 namespace {
 

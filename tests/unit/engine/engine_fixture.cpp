@@ -5,6 +5,7 @@
 #include <numbers>
 
 #include "dllexport.h"
+#include "engine/buffers.h"
 
 namespace enginetest {
 
@@ -14,14 +15,7 @@ std::vector<std::int32_t> sample_block(vsb::Generator& generator) {
     std::vector<std::uint8_t> words(4 * vsb::kCaptureSamples);
     generator.capture(words.data(), vsb::kCaptureSamples);
     std::vector<std::int32_t> block(rl::kSampleCount);
-    constexpr std::size_t half = vsb::kCaptureSamples / 2;
-    for (std::size_t k = 0; k < vsb::kCaptureSamples; ++k) {
-        const auto i = static_cast<std::int16_t>(words[4 * k] | (words[4 * k + 1] << 8));
-        const auto q = static_cast<std::int16_t>(words[4 * k + 2] | (words[4 * k + 3] << 8));
-        const std::size_t base = k < half ? k : k + half;
-        block[base] = i;
-        block[base + half] = q;
-    }
+    splitsamples(words.data(), block.data());
     return block;
 }
 

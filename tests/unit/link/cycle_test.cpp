@@ -63,7 +63,7 @@ TEST_F(Cycle, TimeoutsAreRetriedThreeTimesThenTheWindowCloses) {
     ASSERT_EQ(count(kCaptureRequest), 1);
     const auto first = backend.clock.now();
     std::vector<std::int64_t> requests;
-    while (backend.clock.now() < first + 10000 && main->formkind != 0) {
+    while (backend.clock.now() < first + 10000 && formkind() != 0) {
         const std::size_t before = sock->sent.size();
         backend.clock.advance(10);
         if (sock->sent.size() > before) requests.push_back(backend.clock.now() - first);
@@ -73,7 +73,7 @@ TEST_F(Cycle, TimeoutsAreRetriedThreeTimesThenTheWindowCloses) {
         EXPECT_GE(requests[i], 2000 * (i + 1));
         EXPECT_LE(requests[i], 2000 * (i + 1) + 300);
     }
-    EXPECT_EQ(main->formkind, 0);
+    EXPECT_EQ(formkind(), 0);
     EXPECT_EQ(
         backend.desk.errorboxes(),
         std::vector<std::string>{"Receive Frame Timeout,Please Check!Current Form Will Close!"});
@@ -90,13 +90,13 @@ TEST_F(Cycle, AnyReplyResetsTheRetryCount) {
     backend.clock.advance(1100);  // status request at the first pace count
     ASSERT_EQ(count(kStatusRequest), 1);
     backend.clock.advance(4200);  // two time-outs
-    EXPECT_EQ(main->retrycount, 2);
+    EXPECT_EQ(state().retrycount, 2);
     sock->deliver(statusframe({0, 1, 2, 3}));
-    EXPECT_EQ(main->retrycount, 0);
+    EXPECT_EQ(state().retrycount, 0);
 }
 
 TEST_F(Cycle, ReadPathTakesAtMost2044BytesAndDropsWhatIsNotExpected) {
-    savecomm = true;
+    main->link().settings.logtraffic = true;
     // Nothing expected: the bytes are dropped, only the received-bytes line is written.
     sock->deliver(packet(32, 1));
     EXPECT_TRUE(sock->sent.empty());
@@ -108,7 +108,6 @@ TEST_F(Cycle, ReadPathTakesAtMost2044BytesAndDropsWhatIsNotExpected) {
     sock->deliver(burst);
     EXPECT_EQ(sock->receivelength(), 3000 - kMaxRead);
     EXPECT_EQ(lastsent()[7], 1);  // packet 1 acknowledged
-    savecomm = false;
 }
 
 TEST_F(Cycle, AFrameSplitOverTwoReadsIsJoinedAndDispatchedOnce) {
@@ -122,7 +121,7 @@ TEST_F(Cycle, AFrameSplitOverTwoReadsIsJoinedAndDispatchedOnce) {
     ASSERT_EQ(sock->sent.size(), 2u);
     EXPECT_EQ(lastsent(),
               (Bytes{0x80, 0x46, 0x0A, 0, 0x01, 0x80, 32, 1, calcsum(lastsent().data(), 8), 0x96}));
-    EXPECT_EQ(std::vector<std::uint8_t>(capturearea, capturearea + 1024),
+    EXPECT_EQ(std::vector<std::uint8_t>(buffers().capturearea, buffers().capturearea + 1024),
               Bytes(p.begin() + 8, p.begin() + 1032));
 }
 
@@ -136,7 +135,7 @@ TEST_F(Cycle, APartFrameFromALostConnectionIsNotJoinedWithTheNextOnesBytes) {
     const std::size_t before = sock->sent.size();
     sock->deliver(Bytes(p.begin() + 500, p.end()));
     EXPECT_EQ(sock->sent.size(), before);  // no acknowledgement for a frame made of two links
-    EXPECT_EQ(main->rxheld, 0u);
+    EXPECT_EQ(state().rxheld, 0u);
 }
 
 TEST_F(Cycle, RejectedFramesNeitherStallNorPostponeTheRetry) {
@@ -172,7 +171,7 @@ TEST_F(Cycle, AnEmptyOrUnfinishedReadWhileAReplyIsExpectedIsLogged) {
     sock->deliver(p);
     EXPECT_EQ(sock->sent.size(), 1u);
     backend.clock.advance(2000);
-    EXPECT_EQ(main->rxheld, 0u);
+    EXPECT_EQ(state().rxheld, 0u);
     const auto lines = loglines();
     EXPECT_EQ(count(lines, "Frame Format Error,type:ID ERROR"), 1);
     EXPECT_EQ(count(lines, "Frame Format Error,type:Sum ERROR"), 1);
@@ -185,7 +184,7 @@ TEST_F(Cycle, ClosingTheWindowStopsTheTimeoutAndLateRepliesAreDropped) {
     open(4);
     backend.clock.advance(2100);
     window->form().close();
-    EXPECT_EQ(main->formkind, 0);
+    EXPECT_EQ(formkind(), 0);
     EXPECT_FALSE(main->tmr_out.enabled());
     sock->deliver(packet(32, 1));
     EXPECT_EQ(sock->sent.size(), 1u);

@@ -41,10 +41,10 @@ TEST_F(Reassembly, AFullCaptureIsAcknowledgedPacketByPacketAndMeasuredOnce) {
         const Bytes& ack = sock->sent.back();
         EXPECT_EQ(ack[6], 32);
         EXPECT_EQ(ack[7], n);
-        EXPECT_EQ(0, std::memcmp(capturearea + (n - 1) * 1024, p.data() + 8, 1024));
+        EXPECT_EQ(0, std::memcmp(buffers().capturearea + (n - 1) * 1024, p.data() + 8, 1024));
     }
     EXPECT_EQ(window->datas, 1);
-    EXPECT_EQ(main->packetno, 0u);
+    EXPECT_EQ(state().packetno, 0u);
     EXPECT_TRUE(main->tmr_update.enabled());
     EXPECT_TRUE(main->tmr_out.enabled());  // still running from the last acknowledgement
 }
@@ -57,7 +57,7 @@ TEST_F(Reassembly, PacketRulesRejectWithoutAcknowledgement) {
     EXPECT_EQ(feed(32, {1}), 1u);
     EXPECT_EQ(feed(32, {1}), 0u);  // repeated
     EXPECT_EQ(feed(32, {3}), 0u);
-    EXPECT_EQ(main->packetno, 1u);
+    EXPECT_EQ(state().packetno, 1u);
     // A wrong length is rejected too.
     Bytes odd = packet(32, 2);
     odd.resize(1036);
@@ -69,23 +69,23 @@ TEST_F(Reassembly, PacketRulesRejectWithoutAcknowledgement) {
 
 TEST_F(Reassembly, ASinglePacketCaptureIsMeasuredAtOnce) {
     EXPECT_EQ(feed(1, {1}), 1u);
-    EXPECT_EQ(main->packetno, 0u);
+    EXPECT_EQ(state().packetno, 0u);
     EXPECT_EQ(window->datas, 1);
 }
 
 TEST_F(Reassembly, StatusIsTakenOncePerPaceCountAndOnlyFromLongPackets) {
-    main->statusmark = main->seccount + 1;  // force a different pace count
+    backend.clock.advance(1000);  // a new pace count
     sock->deliver(packet(32, 1, {0, 10, 20, 30}));
     sock->deliver(packet(32, 2, {0, 11, 21, 31}));
     ASSERT_EQ(window->statuses.size(), 1u);
     EXPECT_EQ(window->statuses[0], (Bytes{0, 10, 20, 30}));
-    EXPECT_EQ(statusblock[1], 10);
+    EXPECT_EQ(buffers().statusblock[1], 10);
 
-    main->statusmark = main->seccount + 1;
+    backend.clock.advance(1000);
     sock->deliver(packet(32, 3, {}, true));  // 1034 bytes: acknowledged, no status block
     EXPECT_EQ(sock->sent.size(), 3u);
     EXPECT_EQ(window->statuses.size(), 1u);
-    EXPECT_EQ(statusblock[1], 10);
+    EXPECT_EQ(buffers().statusblock[1], 10);
 }
 
 TEST_F(Reassembly, ABadChecksumIsLoggedButThePacketIsUsed) {
@@ -102,7 +102,7 @@ TEST_F(Reassembly, EngineFailureKeepsThePlotSaysNoSignalOnceAndTheRetryPathRecov
     // All-zero data has no energy: the engine refuses it.
     Bytes p = packet(1, 1);
     std::fill(p.begin() + 8, p.begin() + 1032, 0);
-    std::memset(capturearea, 0, sizeof capturearea);
+    std::memset(buffers().capturearea, 0, sizeof buffers().capturearea);
     p[1036] = calcsum(p.data(), 1036);
     sock->deliver(p);
     EXPECT_EQ(window->datas, 0);
@@ -119,8 +119,12 @@ TEST_F(Reassembly, EngineFailureKeepsThePlotSaysNoSignalOnceAndTheRetryPathRecov
 
 TEST_F(Reassembly, ARunWithoutSignalIsLoggedOnceUntilALockedResultOrANewWindow) {
     using resultlayout::LockReason;
-    const auto unlocked = [] { resultlayout::writelock(resultblock, LockReason::NoPilot); };
-    const auto locked = [] { resultlayout::writelock(resultblock, LockReason::Locked); };
+    const auto unlocked = [this] {
+        resultlayout::writelock(buffers().resultblock, LockReason::NoPilot);
+    };
+    const auto locked = [this] {
+        resultlayout::writelock(buffers().resultblock, LockReason::Locked);
+    };
     EXPECT_FALSE(main->takeresult(3));  // refused: a run begins
     unlocked();
     EXPECT_TRUE(main->takeresult(0));  // measured, but no signal: the same run
@@ -132,7 +136,7 @@ TEST_F(Reassembly, ARunWithoutSignalIsLoggedOnceUntilALockedResultOrANewWindow) 
     window->form().close();
     open(1);
     EXPECT_FALSE(main->takeresult(3));  // the new window's first is logged too
-    std::memset(resultblock + resultlayout::kLockOffset, 0, 24);  // no lock area: locked
+    std::memset(buffers().resultblock + resultlayout::kLockOffset, 0, 24);  // no lock area: locked
     EXPECT_TRUE(main->takeresult(0));
     const auto lines = loglines();
     EXPECT_EQ(std::count(lines.begin(), lines.end(), kNoSignalText), 3);
@@ -155,26 +159,28 @@ TEST_F(Reassembly, StatusFramesMustHaveLength14AndAZeroIndex) {
 }
 
 TEST(Buffers, SplitSamplesSignExtendsAndDumpsHalvesInOrder) {
-    std::memset(capturearea, 0, sizeof capturearea);
-    std::memset(sampleblock, 0, sizeof sampleblock);
+    static MeasureBuffers b;
+    const auto buffers = [&]() -> MeasureBuffers& { return b; };
+    std::memset(buffers().capturearea, 0, sizeof buffers().capturearea);
+    std::memset(buffers().sampleblock, 0, sizeof buffers().sampleblock);
     const std::uint8_t word[4] = {0xFF, 0xFF, 0x00, 0x80};  // I = -1, Q = -32768
-    std::memcpy(capturearea + 4 * 5, word, 4);
+    std::memcpy(buffers().capturearea + 4 * 5, word, 4);
     const std::uint8_t word2[4] = {0xFF, 0x7F, 0x01, 0x00};  // I = 32767, Q = 1
-    std::memcpy(capturearea + kHalfBytes + 4 * 7, word2, 4);
+    std::memcpy(buffers().capturearea + kHalfBytes + 4 * 7, word2, 4);
     std::vector<int> order;
-    splitsamples([&](int half, const std::uint8_t* raw) {
+    splitsamples(b.capturearea, b.sampleblock, [&](int half, const std::uint8_t* raw) {
         order.push_back(half);
         // The first half is converted before its dump, the second half only after the first.
-        EXPECT_EQ(sampleblock[5], -1);
-        EXPECT_EQ(raw, capturearea + half * kHalfBytes);
+        EXPECT_EQ(buffers().sampleblock[5], -1);
+        EXPECT_EQ(raw, buffers().capturearea + half * kHalfBytes);
         if (half == 0) {
-            EXPECT_EQ(sampleblock[8192 + 7], 0);
+            EXPECT_EQ(buffers().sampleblock[8192 + 7], 0);
         }
     });
     EXPECT_EQ(order, (std::vector<int>{0, 1}));
-    EXPECT_EQ(sampleblock[4096 + 5], -32768);
-    EXPECT_EQ(sampleblock[8192 + 7], 32767);
-    EXPECT_EQ(sampleblock[12288 + 7], 1);
+    EXPECT_EQ(buffers().sampleblock[4096 + 5], -32768);
+    EXPECT_EQ(buffers().sampleblock[8192 + 7], 32767);
+    EXPECT_EQ(buffers().sampleblock[12288 + 7], 1);
 }
 
 }  // namespace

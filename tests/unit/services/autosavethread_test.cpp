@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/headless.h"
+#include "platform/testkit/headless.h"
 #include "services/globalunit.h"
 #include "unit/services/servicetestutil.h"
 
@@ -22,8 +22,6 @@ TEST(SnrImdLine, FormatsHalfDecibelFigures) {
 
 class AutoSave : public ::testing::Test {
   protected:
-    void SetUp() override { setautosavepath(folder.path()); }
-    void TearDown() override { setautosavepath(""); }
     std::string dayfile(const std::string& dir, const char* date = "2024_03_07") const {
         return dir + "imd_snr_" + date + ".txt";
     }
@@ -36,6 +34,7 @@ TEST_F(AutoSave, WritesOneLinePerStatusBlockAndAppends) {
     svctest::writefile(dayfile(folder.path()), "kept\r\n");
     const std::uint8_t full[4] = {0x00, 0xFF, 0xFF, 0xFF};
     tautosavethread t;
+    t.setfolder(folder.path());
     t.start();
     EXPECT_TRUE(postautosave(&t, kMsgStatus, kStatus, 2));  // too short: ignored
     EXPECT_TRUE(postautosave(&t, kMsgStatus, nullptr, 4));  // no block: ignored
@@ -54,6 +53,7 @@ TEST_F(AutoSave, WritesOneLinePerStatusBlockAndAppends) {
 TEST_F(AutoSave, MidnightStartsTheNextDaysFile) {
     svctest::ScriptedClock clock({{2024, 3, 7, 23, 59, 58, 0}, {2024, 3, 8, 0, 0, 3, 0}});
     tautosavethread t([&clock] { return clock(); });
+    t.setfolder(folder.path());
     t.start();
     postautosave(&t, kMsgStatus, kStatus, 4);
     postautosave(&t, kMsgStatus, kStatus, 4);
@@ -70,17 +70,17 @@ TEST_F(AutoSave, ReopenTakesTheNewFolderAndAMissingFolderIsSilent) {
     const std::string missing = folder / "missing/";
     const std::string second = folder / "second/";
     std::filesystem::create_directory(second);
-    setautosavepath(missing);
     // Holds the thread as it takes up the second block, while the folder is changed.
     svctest::ScriptedClock clock({{2024, 3, 7, 14, 5, 9, 0}}, 2);
     tautosavethread t([&clock] { return clock(); });
+    t.setfolder(missing);
     t.start();
     postautosave(&t, kMsgStatus, kStatus, 4);  // no folder: lost
     postautosave(&t, kMsgStatus, kStatus, 4);  // folder changed but no reopen yet: lost
     postautosave(&t, kMsgReopen, nullptr, 0);
     postautosave(&t, kMsgStatus, kStatus, 4);
     clock.waitheld();
-    setautosavepath(second);
+    t.setfolder(second);
     clock.release();
     t.stop();
 
@@ -93,6 +93,7 @@ TEST_F(AutoSave, ReopenTakesTheNewFolderAndAMissingFolderIsSilent) {
 // line of its own rather than running on from a fragment.
 TEST_F(AutoSave, ALineTheDiskTookOnlyInPartIsCutOff) {
     tautosavethread t({}, svctest::fillingdisk(kLine.size() + 20, 1));
+    t.setfolder(folder.path());
     t.start();
     for (int i = 0; i < 3; ++i) postautosave(&t, kMsgStatus, kStatus, 4);
     t.stop();

@@ -5,8 +5,8 @@
 #include <random>
 
 #include "platform/component.h"
-#include "platform/headless.h"
-#include "services/globalunit.h"
+#include "platform/testkit/headless.h"
+#include "services/settings.h"
 #include "unit/services/servicetestutil.h"
 
 namespace {
@@ -15,15 +15,12 @@ class LoadConfig : public ::testing::Test {
   protected:
     void SetUp() override {
         // Values no rule produces, so every field must be assigned by loadconfig.
-        autosavecfg.enabled = true;
-        autosavecfg.cycle = -7;
-        autosavecfg.cycletype = 99;
-        setautosavepath("stale/");
-        defaultip = "stale";
-        savecomm = true;
+        settings.autosavecfg = {true, -7, 99, "stale/"};
+        settings.defaultip = "stale";
+        settings.savecomm = true;
         ipedt.setaddress(kDefaultExciterIp);  // as the main window shows it before loading
     }
-    void load() { loadconfig(folder.path(), ipedt); }
+    void load() { loadconfig(folder.path(), ipedt, settings); }
     // Loads an existing file and checks it is left exactly as it was.
     void loadexisting(const std::string& text) {
         svctest::writefile(ini(), text);
@@ -31,12 +28,12 @@ class LoadConfig : public ::testing::Test {
         EXPECT_EQ(svctest::readfile(ini()), text);
     }
     void expectdefaults(const std::string& path) {
-        EXPECT_FALSE(autosavecfg.enabled);
-        EXPECT_EQ(autosavecfg.cycle, 0);
-        EXPECT_EQ(autosavecfg.cycletype, 0);
-        EXPECT_EQ(autosavepath(), path);
-        EXPECT_EQ(defaultip, kDefaultExciterIp);
-        EXPECT_FALSE(savecomm);
+        EXPECT_FALSE(settings.autosavecfg.enabled);
+        EXPECT_EQ(settings.autosavecfg.cycle, 0);
+        EXPECT_EQ(settings.autosavecfg.cycletype, 0);
+        EXPECT_EQ(settings.autosavecfg.path, path);
+        EXPECT_EQ(settings.defaultip, kDefaultExciterIp);
+        EXPECT_FALSE(settings.savecomm);
         EXPECT_EQ(ipedt.address(), kDefaultExciterIp);
     }
     std::string ini() const { return folder / "config.ini"; }
@@ -44,6 +41,7 @@ class LoadConfig : public ::testing::Test {
     platform::HeadlessBackend backend;
     svctest::TempFolder folder;
     platform::IpEdit ipedt{"ipedt_dest"};
+    Settings settings;
 };
 
 TEST_F(LoadConfig, FirstStartWritesSixKeysInThreeSectionsAndLeavesTheEdit) {
@@ -62,30 +60,30 @@ TEST_F(LoadConfig, ValuesFollowTheReadingRules) {
     loadexisting(
         "[AUTO_SAVE]\r\nSwitch=2\r\nCycle=0x10\r\nType=260\r\nPath=/data/imd\r\n"
         "[config]\r\ndefault ip=10.0.0.300\r\n[SAVE_COMM]\r\nSwitch=yes\r\n");
-    EXPECT_TRUE(autosavecfg.enabled);
-    EXPECT_EQ(autosavecfg.cycle, 16);
-    EXPECT_EQ(autosavecfg.cycletype, 4);
-    EXPECT_EQ(autosavepath(), "/data/imd");  // no separator added
+    EXPECT_TRUE(settings.autosavecfg.enabled);
+    EXPECT_EQ(settings.autosavecfg.cycle, 16);
+    EXPECT_EQ(settings.autosavecfg.cycletype, 4);
+    EXPECT_EQ(settings.autosavecfg.path, "/data/imd");  // no separator added
     EXPECT_EQ(ipedt.address(), "10.0.0.255");
-    EXPECT_EQ(defaultip, "10.0.0.255");
-    EXPECT_FALSE(savecomm);
+    EXPECT_EQ(settings.defaultip, "10.0.0.255");
+    EXPECT_FALSE(settings.savecomm);
 
     loadexisting("[AUTO_SAVE]\nSwitch=0\nCycle=$10\nType=abc\n[SAVE_COMM]\nSwitch=-1\n");
-    EXPECT_FALSE(autosavecfg.enabled);
-    EXPECT_EQ(autosavecfg.cycle, 16);
-    EXPECT_EQ(autosavecfg.cycletype, 0);
-    EXPECT_TRUE(savecomm);
+    EXPECT_FALSE(settings.autosavecfg.enabled);
+    EXPECT_EQ(settings.autosavecfg.cycle, 16);
+    EXPECT_EQ(settings.autosavecfg.cycletype, 0);
+    EXPECT_TRUE(settings.savecomm);
 }
 
 TEST_F(LoadConfig, MissingKeysTakeDefaultsWithoutTouchingTheFile) {
     loadexisting("[CONFIG]\nDefault IP=10.2.3.4\n");
     EXPECT_EQ(ipedt.address(), "10.2.3.4");
-    EXPECT_EQ(defaultip, "10.2.3.4");
-    EXPECT_FALSE(autosavecfg.enabled);
-    EXPECT_EQ(autosavecfg.cycle, 0);
-    EXPECT_EQ(autosavecfg.cycletype, 0);
-    EXPECT_EQ(autosavepath(), folder.path());
-    EXPECT_FALSE(savecomm);
+    EXPECT_EQ(settings.defaultip, "10.2.3.4");
+    EXPECT_FALSE(settings.autosavecfg.enabled);
+    EXPECT_EQ(settings.autosavecfg.cycle, 0);
+    EXPECT_EQ(settings.autosavecfg.cycletype, 0);
+    EXPECT_EQ(settings.autosavecfg.path, folder.path());
+    EXPECT_FALSE(settings.savecomm);
     ipedt.setaddress(kDefaultExciterIp);
 
     // Three fields are no address: the edit, and so defaultip, keep the default.
@@ -121,7 +119,7 @@ TEST_F(LoadConfig, UnusableFilesReadAsDefaults) {
 
 TEST_F(LoadConfig, UnwritableFolderKeepsTheDefaultsInMemory) {
     const std::string missing = folder / "gone/";
-    loadconfig(missing, ipedt);
+    loadconfig(missing, ipedt, settings);
     expectdefaults(missing);
     EXPECT_FALSE(svctest::exists(missing + "config.ini"));
     EXPECT_TRUE(backend.desk.errorboxes().empty());

@@ -7,7 +7,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/headless.h"
+#include "platform/testkit/headless.h"
 #include "services/globalunit.h"
 #include "unit/services/servicetestutil.h"
 

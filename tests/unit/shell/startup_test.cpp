@@ -52,7 +52,7 @@ TEST_F(Startup, RunModeComesFromASingleExactArgument) {
     start();
     for (const auto& [args, mode] : cases) {
         main->getstartpara(args);
-        EXPECT_EQ(runmode, mode) << (args.empty() ? "" : args[0]);
+        EXPECT_EQ(main->runmode, mode) << (args.empty() ? "" : args[0]);
     }
 }
 
@@ -88,18 +88,18 @@ TEST_F(Startup, OpeningAWindowLocksTheButtonsAndClosingUnlocksThem) {
     start();
     connect();
     main->btmbtn_spe.click();
-    EXPECT_EQ(main->formkind, 4);
+    EXPECT_EQ(formkind(), 4);
     EXPECT_TRUE(measure(false));
     EXPECT_FALSE(main->btn_disconnect.enabled());
     EXPECT_FALSE(main->btn_connect.enabled());
     ASSERT_NE(window, nullptr);
     EXPECT_EQ(window->form().iconindex, 3);
     window->form().close();
-    EXPECT_EQ(main->formkind, 0);
+    EXPECT_EQ(formkind(), 0);
     EXPECT_TRUE(measure(true));
     EXPECT_TRUE(main->btn_disconnect.enabled());
     main->btmbtn_snr.click();
-    EXPECT_EQ(main->formkind, 5);
+    EXPECT_EQ(formkind(), 5);
     window->form().close();
     const auto lines = loglines();
     EXPECT_EQ(lines[2], "Open Spectrum Window!");
@@ -125,7 +125,7 @@ TEST_F(Startup, ClosingWithTheLinkUpLogsTheDisconnectLast) {
     main->btmbtn_eye.click();
     main->mniExit1.click();  // the same path as the title bar's close box
     EXPECT_TRUE(main->closed());
-    EXPECT_EQ(main->formkind, 0);  // the open window was closed first
+    EXPECT_EQ(formkind(), 0);  // the open window was closed first
     EXPECT_FALSE(sock->active());
     const auto lines = loglines();
     EXPECT_EQ(lines.back(), "Successfully disconnected with server!");
@@ -191,25 +191,27 @@ TEST_F(Startup, DebugModeFeedsTheOpenWindowWithSyntheticCaptures) {
     start({"debug"});
     main->btmbtn_ste.click();
     main->simulatedata();
-    const std::vector<std::int32_t> first(sampleblock, sampleblock + resultlayout::kSampleCount);
+    const std::vector<std::int32_t> first(buffers().sampleblock,
+                                          buffers().sampleblock + resultlayout::kSampleCount);
     main->simulatedata();
     EXPECT_EQ(window->datas, 2);
     EXPECT_TRUE(window->statuses.empty());
     // Noise holds no signal an engine could lock: if the engine says so, one line tells it.
     const auto lines = loglines();
     EXPECT_EQ(std::count(lines.begin(), lines.end(), kNoSignalText),
-              resultlayout::locked(resultblock) ? 0 : 1);
+              resultlayout::locked(buffers().resultblock) ? 0 : 1);
     // Values stay within -7999..8000.
     for (std::size_t k = 0; k < resultlayout::kSampleCount; ++k) {
-        ASSERT_GE(sampleblock[k], -7999);
-        ASSERT_LE(sampleblock[k], 8000);
+        ASSERT_GE(buffers().sampleblock[k], -7999);
+        ASSERT_LE(buffers().sampleblock[k], 8000);
     }
     // The next run draws other captures: the generator is seeded from the clock at start-up.
     loglines();
     start({"debug"});
     main->btmbtn_ste.click();
     main->simulatedata();
-    EXPECT_NE(std::vector<std::int32_t>(sampleblock, sampleblock + resultlayout::kSampleCount),
+    EXPECT_NE(std::vector<std::int32_t>(buffers().sampleblock,
+                                        buffers().sampleblock + resultlayout::kSampleCount),
               first);
 }
 

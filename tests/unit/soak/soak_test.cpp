@@ -103,19 +103,16 @@ class Soak : public MainFormTest {
     void SetUp() override {
         MainFormTest::SetUp();
         start();
-        main->windowfactory = [this](int kind, Tmainform& m) -> std::unique_ptr<MeasureWindow> {
+        main->windowfactory = [this](exciter::WindowKind kind,
+                                     Tmainform& m) -> std::unique_ptr<MeasureWindow> {
             return std::make_unique<CountingWindow>(createmeasurewindow(kind, m), counts);
         };
-        savecomm = true;  // every frame sent and received goes to the log too
-        autosavecfg.enabled = true;
-        setautosavepath(folder().string() + "/");
+        // Every frame sent and received goes to the log too, every status to the history.
+        main->link().settings.logtraffic = true;
+        main->link().settings.autosave = true;
+        main->settings().autosavecfg.path = folder().string() + "/";
+        main->autosavefolderchanged(false);
         connect();
-    }
-    void TearDown() override {
-        savecomm = false;
-        autosavecfg.enabled = false;
-        setautosavepath("");
-        MainFormTest::TearDown();
     }
 
     // Runs the client until `until`, switching windows at every slot boundary (`until` included).

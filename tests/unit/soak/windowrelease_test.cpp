@@ -29,7 +29,7 @@ using WindowRelease = MainFormTest;
 
 TEST_F(WindowRelease, AWindowOpenedBeforeThePreviousOneIsReleasedStaysOpen) {
     start();
-    main->windowfactory = [](int, Tmainform& m) -> std::unique_ptr<MeasureWindow> {
+    main->windowfactory = [](exciter::WindowKind, Tmainform& m) -> std::unique_ptr<MeasureWindow> {
         return std::make_unique<SameSlotWindow>(m);
     };
     connect();
@@ -40,7 +40,7 @@ TEST_F(WindowRelease, AWindowOpenedBeforeThePreviousOneIsReleasedStaysOpen) {
     ASSERT_EQ(main->openwindow(), first) << "the second window took the first one's address";
     backend.processevents();
     EXPECT_EQ(main->openwindow(), first);
-    EXPECT_EQ(main->formkind, 2);
+    EXPECT_EQ(formkind(), 2);
     EXPECT_FALSE(main->btmbtn_ste.enabled()) << "buttons stay locked while window 2 is open";
     main->openwindow()->form().close();
     backend.processevents();

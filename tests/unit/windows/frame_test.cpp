@@ -76,10 +76,10 @@ TEST_F(Frame, EveryClosingPathEndsInFormclosedAndFreesTheWindow) {
         main->btmbtnClick(1);
         auto* w = dynamic_cast<TForm_ste*>(main->openwindow());
         ASSERT_NE(w, nullptr);
-        EXPECT_EQ(main->formkind, 1);
+        EXPECT_EQ(formkind(), 1);
         closeit(*w);
         EXPECT_EQ(w->closeaction(), platform::CloseAction::Free);
-        EXPECT_EQ(main->formkind, 0);
+        EXPECT_EQ(formkind(), 0);
         EXPECT_TRUE(main->btmbtn_ste.enabled());
         EXPECT_FALSE(main->tmr_out.enabled());
         EXPECT_EQ(w->series_stel, nullptr);
@@ -140,7 +140,7 @@ TEST_F(Frame, AnExportThatCannotBeWrittenSaysSoAndTheWindowStays) {
     EXPECT_EQ(backend.desk.errorboxes(),
               std::vector<std::string>{"Can not write " + file + ": No such file or directory"});
     EXPECT_TRUE(w.showing());
-    EXPECT_EQ(main->formkind, 1);
+    EXPECT_EQ(formkind(), 1);
 }
 
 using Constellation = WindowTest;

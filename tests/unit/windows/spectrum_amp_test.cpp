@@ -43,7 +43,7 @@ TEST_F(Spectrum, MaskIsDrawnAtCreationAndTheCurveSpansExactlyPlusMinus538) {
 
     for (std::size_t i = 0; i < resultlayout::kSpectrumPoints; ++i) setspectrum(i, -100);
     setspectrum(7, NAN);
-    statusblock[1] = 41;
+    buffers().statusblock[1] = 41;
     const int before = w.cht_spect.repaints();
     w.showdata(block.data());
     EXPECT_EQ(w.cht_spect.repaints(), before + 1);
@@ -82,6 +82,11 @@ TEST_F(Spectrum, VerdictAtTheShoulderInBandAndOnTheFlanks) {
     EXPECT_FALSE(passeswith(10, NAN));
     EXPECT_FALSE(passeswith(indexat(0), NAN));  // in-band too: no limit does not excuse it
     EXPECT_FALSE(passeswith(indexat(0), -INFINITY));
+    // The worst margin agrees with the verdict: 0.1 dB over the shoulder, or no number at all.
+    passeswith(indexat(3.2), -46.9);
+    EXPECT_NEAR(verdicts::maskmargin(block.data()), -0.1, 1e-9);
+    passeswith(indexat(0), NAN);
+    EXPECT_EQ(verdicts::maskmargin(block.data()), -INFINITY);
 }
 
 TEST_F(Spectrum, LabelTurnsRedOnFailAndBack) {

@@ -53,7 +53,7 @@ class WindowTest : public MainFormTest {
     // Over a connected link, waits for the next capture request and answers it with a capture
     // of silence, which the engine refuses; false when no packet was acknowledged.
     bool refusecapture() {
-        std::memset(capturearea, 0, sizeof capturearea);
+        std::memset(buffers().capturearea, 0, sizeof buffers().capturearea);
         const std::size_t asked = sock->sent.size();
         for (int i = 0; i < 50 && sock->sent.size() == asked; ++i) backend.clock.advance(100);
         sock->deliver(frame(1, 1, 1, std::vector<std::uint8_t>(1028, 0)));

@@ -1,4 +1,4 @@
-#include "platform/scriptedsocket.h"
+#include "platform/testkit/scriptedsocket.h"
 
 #include <algorithm>
 

@@ -11,8 +11,8 @@
 
 #include "platform/backend.h"
 #include "platform/desktop.h"
-#include "platform/scriptedsocket.h"
-#include "platform/virtualclock.h"
+#include "platform/testkit/scriptedsocket.h"
+#include "platform/testkit/virtualclock.h"
 
 namespace platform {
 

@@ -1,4 +1,4 @@
-#include "platform/virtualclock.h"
+#include "platform/testkit/virtualclock.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "platform/headless.h"
+#include "platform/testkit/headless.h"
 
 #include <algorithm>
 #include <ctime>

@@ -1,4 +1,4 @@
-#include "platform/qt/qttimers.h"
+#include "platform/qt/core/qttimers.h"
 
 namespace platform::qt {
 

@@ -1,4 +1,4 @@
-#include "platform/qt/qtsocket.h"
+#include "platform/qt/core/qtsocket.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
