@@ -31,8 +31,8 @@ scratch=$(mktemp -d "${TMPDIR:-/tmp}/korvin-fuzz.XXXXXX")
 "$build/fuzz_seeds" "$scratch/fuzz_readpath" "$scratch/fuzz_configini" "$scratch/fuzz_frames"
 
 declare -A maxlen=([fuzz_frames]=1024 [fuzz_readpath]=8192 [fuzz_configini]=4096)
-# fuzz_frames keeps one main window over many inputs, so what an input allocates may outlive it:
-# no leak check per input there (fuzz_readpath checks leaks with a fresh window per input).
+# fuzz_frames keeps one exciter link over many inputs, so what an input allocates may outlive it:
+# no leak check per input there (fuzz_readpath checks leaks with a fresh main window per input).
 declare -A leaks=([fuzz_frames]=0 [fuzz_readpath]=1 [fuzz_configini]=1)
 export ASAN_OPTIONS=detect_leaks=1:allocator_may_return_null=1
 export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1

@@ -1,7 +1,7 @@
-// Fuzz target: the frame and packet rules alone, fast. A headless main window (no worker threads,
-// a window that only counts what it is shown, an engine that only records its calls) takes
-// whatever the exciter sends, and a model of the rules predicts every outcome of every read:
-// what is held, which frames are acknowledged and with which bytes, the packet number, the
+// Fuzz target: the frame and packet rules alone, fast. The exciter link on the headless backend
+// (an owner that only counts what it is told to show, an engine that only records its calls)
+// takes whatever the exciter sends, and a model of the rules predicts every outcome of every
+// read: what is held, which frames are acknowledged and with which bytes, the packet number, the
 // capture area, the status block, the engine calls and the reply time-out, which runs from the
 // last frame sent whatever arrives.
 #include <algorithm>
@@ -10,28 +10,30 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <deque>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include <sanitizer/asan_interface.h>
+
 #include "engine/buffers.h"
 #include "engine/dllexport.h"
 #include "fuzz/framescript.h"
+#include "link/exciterlink.h"
 #include "link/frames.h"
 #include "platform/testkit/headless.h"
-#include "services/globalunit.h"
-#include "shell/mainfram.h"
 
 namespace {
 
 using namespace korvin::fuzz::frames;
+using exciter::WindowKind;
 using Bytes = std::vector<std::uint8_t>;
 
 constexpr int kMaxCommands = 400;
 constexpr std::int64_t kMaxVirtualMs = 12'000;  // room for four time-outs in a row
 constexpr std::size_t kMaxRaw = 2100;
 constexpr std::int64_t kReplyTimeout = 2000;
+constexpr std::int32_t kGain = 2000;
 
 void need(bool ok, const char* what) {
     if (ok) return;
@@ -43,6 +45,7 @@ void need(bool ok, const char* what) {
 struct EngineDouble {
     int calls = 0;
     std::int32_t result = 0;
+    const MeasureBuffers* buffers = nullptr;  // the link's, which it must be given
 } engine;
 
 std::int32_t le16(const std::uint8_t* p) {
@@ -50,13 +53,18 @@ std::int32_t le16(const std::uint8_t* p) {
 }
 
 // The acknowledgement as the exciter expects it, built from the rules, not from buildack.
-Bytes expectedack(const std::uint8_t* f) {
-    Bytes a{f[0], 0x46, 10, 0, f[4], static_cast<std::uint8_t>((f[5] & 0x0F) | 0x80), f[6], f[7]};
+using TxFrame = std::array<std::uint8_t, kTxFrameSize>;
+TxFrame expectedack(const std::uint8_t* f) {
+    TxFrame a{f[0], 0x46, 10, 0, f[4], static_cast<std::uint8_t>((f[5] & 0x0F) | 0x80), f[6], f[7]};
     unsigned sum = 0;
-    for (std::uint8_t b : a) sum += b;
-    a.push_back(static_cast<std::uint8_t>(sum));
-    a.push_back(0x96);
+    for (std::size_t i = 0; i < 8; ++i) sum += a[i];
+    a[8] = static_cast<std::uint8_t>(sum);
+    a[9] = 0x96;
     return a;
+}
+
+bool same(const Bytes& sent, const TxFrame& want) {
+    return std::equal(sent.begin(), sent.end(), want.begin(), want.end());
 }
 
 // Frame validation from its rules, for a buffer of `size` bytes.
@@ -72,16 +80,72 @@ int expectedcheck(const std::uint8_t* f, std::size_t size) {
     return f[len - 1] == 0x96 ? FrameOk : TailError;
 }
 
+// Bytes taken from the front and added at the back; its storage serves input after input.
+class ByteQueue {
+  public:
+    std::size_t size() const { return bytes_.size() - head_; }
+    bool empty() const { return size() == 0; }
+    const std::uint8_t* data() const { return bytes_.data() + head_; }
+    void append(const std::uint8_t* p, std::size_t n) { bytes_.insert(bytes_.end(), p, p + n); }
+    void drop(std::size_t n) {
+        head_ += n;
+        if (head_ == bytes_.size()) clear();
+    }
+    void clear() {
+        bytes_.clear();
+        head_ = 0;
+    }
+
+  private:
+    Bytes bytes_;
+    std::size_t head_ = 0;
+};
+
+// A heap block that holds bytes in exactly their size: what follows them is poisoned, so the
+// sanitizer catches a read past their end as it would past a block of their own, and the block
+// serves input after input.
+class ExactBlock {
+  public:
+    ExactBlock() = default;
+    ExactBlock(const ExactBlock&) = delete;
+    ExactBlock& operator=(const ExactBlock&) = delete;
+    ~ExactBlock() { ASAN_UNPOISON_MEMORY_REGION(block_.get(), size_); }
+
+    const std::uint8_t* hold(const Bytes& b) {
+        ASAN_UNPOISON_MEMORY_REGION(block_.get(), size_);
+        if (!block_ || b.size() > size_) {
+            size_ = std::max({b.size(), 2 * size_, std::size_t{64}});
+            block_ = std::make_unique<std::uint8_t[]>(size_);
+        }
+        std::copy(b.begin(), b.end(), block_.get());
+        ASAN_POISON_MEMORY_REGION(block_.get() + b.size(), size_ - b.size());
+        return block_.get();
+    }
+
+  private:
+    std::unique_ptr<std::uint8_t[]> block_;
+    std::size_t size_ = 0;
+};
+
 class Reader {
   public:
     Reader(const std::uint8_t* d, std::size_t n) : d_(d), n_(n) {}
     bool more() const { return i_ < n_; }
     std::uint8_t u8() { return i_ < n_ ? d_[i_++] : 0; }
     std::size_t u16() { return u8() | (static_cast<std::size_t>(u8()) << 8); }
-    void take(Bytes& out, std::size_t len) {
+    // The next `len` bytes, or as many as are left: `len` becomes their count.
+    const std::uint8_t* take(std::size_t& len) {
         len = std::min(len, n_ - i_);
-        out.insert(out.end(), d_ + i_, d_ + i_ + len);
+        const std::uint8_t* p = d_ + i_;
         i_ += len;
+        return p;
+    }
+    // Four bytes, zeros for those missing.
+    std::array<std::uint8_t, 4> four() {
+        std::array<std::uint8_t, 4> b{};
+        std::size_t len = b.size();
+        std::copy_n(take(len), len, b.begin());
+        return b;
     }
 
   private:
@@ -90,15 +154,25 @@ class Reader {
     std::size_t i_ = 0;
 };
 
-void seal(Bytes& f) {
+unsigned bytesum(const std::uint8_t* p, std::size_t n) {
     unsigned sum = 0;
-    for (std::size_t i = 0; i + 2 < f.size(); ++i) sum += f[i];
-    f[f.size() - 2] = static_cast<std::uint8_t>(sum);
-    f[f.size() - 1] = kFrameTail;
+    for (std::size_t i = 0; i < n; ++i) sum += p[i];
+    return sum;
 }
 
-Bytes makeframe(std::uint16_t fn, std::uint8_t count, std::uint8_t number, const Bytes& payload) {
-    Bytes f(10 + payload.size());
+// Writes the sum and the tail; `known` stands for the bytes [from, to) already summed.
+void seal(Bytes& f, std::size_t from = 0, std::size_t to = 0, unsigned known = 0) {
+    const std::size_t end = f.size() - 2;
+    const unsigned sum = bytesum(f.data(), from) + known + bytesum(f.data() + to, end - to);
+    f[end] = static_cast<std::uint8_t>(sum);
+    f[end + 1] = kFrameTail;
+}
+
+// Sizes f for a payload of `size` bytes and writes its head; the caller writes the payload (at
+// byte 8) and seals it. f keeps its storage from frame to frame.
+std::uint8_t* startframe(Bytes& f, std::uint16_t fn, std::uint8_t count, std::uint8_t number,
+                         std::size_t size) {
+    f.resize(10 + size);
     f[0] = kFrameId;
     f[1] = kFrameHeader;
     f[2] = static_cast<std::uint8_t>(f.size() & 0xFF);
@@ -107,35 +181,43 @@ Bytes makeframe(std::uint16_t fn, std::uint8_t count, std::uint8_t number, const
     f[5] = static_cast<std::uint8_t>(fn >> 8);
     f[6] = count;
     f[7] = number;
-    std::copy(payload.begin(), payload.end(), f.begin() + 8);
-    seal(f);
-    return f;
+    return f.data() + 8;
 }
 
-// 256 sets of noise-like packet data, made once.
-const std::uint8_t* packetdata(std::uint8_t seed) {
-    static const Bytes all = [] {
-        Bytes d(256 * 1024);
+void makeframe(Bytes& f, std::uint16_t fn, std::uint8_t count, std::uint8_t number,
+               const std::uint8_t* payload, std::size_t size) {
+    std::copy_n(payload, size, startframe(f, fn, count, number, size));
+    seal(f);
+}
+
+// 256 sets of noise-like packet data and their sums, made once.
+struct PacketData {
+    std::array<std::uint8_t, 1024> bytes;
+    unsigned sum;
+};
+const PacketData& packetdata(std::uint8_t seed) {
+    static const std::vector<PacketData> all = [] {
+        std::vector<PacketData> d(256);
         std::uint32_t s = 2463534242u;
-        for (auto& b : d) {
-            s ^= s << 13, s ^= s >> 17, s ^= s << 5;
-            b = static_cast<std::uint8_t>(s);
+        for (auto& set : d) {
+            for (auto& b : set.bytes) {
+                s ^= s << 13, s ^= s >> 17, s ^= s << 5;
+                b = static_cast<std::uint8_t>(s);
+            }
+            set.sum = bytesum(set.bytes.data(), set.bytes.size());
         }
         return d;
     }();
-    return all.data() + seed * 1024;
+    return all[seed];
 }
 
-Bytes makepacket(Reader& in) {
+void makepacket(Bytes& f, Reader& in) {
     const std::uint8_t count = in.u8(), number = in.u8(), flags = in.u8();
-    const std::uint8_t* data = packetdata(in.u8());
-    Bytes payload;
-    payload.reserve(1028);
-    payload.assign(data, data + 1024);
-    in.take(payload, 4);
-    payload.resize(1028);
-    if (flags & kShort) payload.resize(1024);
-    Bytes f = makeframe(1, count, number, payload);
+    const PacketData& data = packetdata(in.u8());
+    const auto status = in.four();
+    std::uint8_t* payload = startframe(f, 1, count, number, flags & kShort ? 1024 : 1028);
+    std::copy(data.bytes.begin(), data.bytes.end(), payload);
+    if (!(flags & kShort)) std::copy(status.begin(), status.end(), payload + 1024);
     if (flags & kOddId) f[0] = in.u8();
     if (flags & kHighBits) f[5] = static_cast<std::uint8_t>(f[5] | (in.u8() & 0xF0));
     if (flags & kOddLength) {
@@ -143,37 +225,68 @@ Bytes makepacket(Reader& in) {
         f[2] = static_cast<std::uint8_t>(len & 0xFF);
         f[3] = static_cast<std::uint8_t>(len >> 8);
     }
-    if (flags & (kOddId | kHighBits | kOddLength)) seal(f);
+    seal(f, 8, 8 + 1024, data.sum);
     if (flags & kBadSum) ++f[f.size() - 2];
     if (flags & kBadTail) f[f.size() - 1] = 0x95;
-    return f;
 }
 
-// A window that counts what it is shown and, closing, tells the main window like a real one.
-class CountingWindow : public MeasureWindow {
+// The owner double: it counts what it is told to show, closes the one measurement window the
+// way the main window does when the link gives up, and keeps where the last read put its bytes.
+class OwnerDouble : public exciter::LinkOwner {
   public:
-    explicit CountingWindow(Tmainform& main) : form_("counting") {
-        form_.onclose = [&main](platform::CloseAction& a) {
-            a = platform::CloseAction::Free;
-            main.formclosed();
-        };
+    explicit OwnerDouble(exciter::Link& link) : link_(link) {}
+
+    void showdata(const std::uint8_t* b) override {
+        need(b == link_.buffers().resultblock, "result shown from elsewhere");
+        ++datas;
     }
-    void showdata(const std::uint8_t* b) override { datas += b != nullptr; }
-    void showstatus(const std::uint8_t* s) override { statuses += s != nullptr; }
-    platform::Form& form() override { return form_; }
-    int datas = 0, statuses = 0;
+    void showstatus(const std::uint8_t* s) override {
+        need(s == link_.buffers().statusblock, "status shown from elsewhere");
+        ++statuses;
+    }
+    void shownosignal() override { ++nosignals; }
+    void closewindow() override {
+        window = false;
+        link_.windowclosed();
+    }
+    void linkchanged(exciter::LinkEvent, const std::string&) override {}
+    void errorbox(const std::string&) override {}
+    // With traffic logging on, the read path logs the bytes each read took, from its receive
+    // buffer: the one window the harness has on that buffer.
+    void log(exciter::LogKind kind, const std::string&, const std::uint8_t* data,
+             std::size_t count) override {
+        if (kind != exciter::LogKind::Received) return;
+        received = data;
+        receivedcount = count;
+    }
+    void autosave(const std::uint8_t*) override {}
+    std::int32_t gain() override { return kGain; }
+
+    bool window = false;  // a measurement window is open
+    int datas = 0, statuses = 0, nosignals = 0;
+    const std::uint8_t* received = nullptr;
+    std::size_t receivedcount = 0;
 
   private:
-    platform::Form form_;
+    exciter::Link& link_;
 };
 
-// What the main window should hold, kept by the rules.
+// What the link should hold, kept by the rules.
 struct Model {
-    std::deque<std::uint8_t> queue;  // arrived on the socket, not yet read
+    ByteQueue queue;  // arrived on the socket, not yet read
     std::array<std::uint8_t, kRxFrameSize> image{};
     std::size_t held = 0;
     std::uint32_t packetno = 0;
     std::array<std::uint8_t, kCaptureBytes> capture{};
+
+    // Every member back to its first value; the queue keeps its storage.
+    void reset() {
+        queue.clear();
+        image.fill(0);
+        held = 0;
+        packetno = 0;
+        capture.fill(0);
+    }
 
     // Takes one read's bytes into the image the way the read path does; returns the count.
     std::size_t read() {
@@ -187,7 +300,8 @@ struct Model {
             want = std::min(target - held, queue.size());
             held = 0;
         }
-        for (std::size_t i = 0; i < want; ++i, queue.pop_front()) image[at + i] = queue.front();
+        std::copy_n(queue.data(), want, image.begin() + static_cast<std::ptrdiff_t>(at));
+        queue.drop(want);
         return at + want;
     }
     // The start of a frame whose rest may still come: right ID and header, a length that fits.
@@ -199,71 +313,93 @@ struct Model {
     }
 };
 
-// The main window's state before a read, to compare with after it.
+// The link's state before a read, to compare with after it.
 struct Before {
     std::size_t sent;
     std::uint32_t statusmark, seccount;
     std::array<std::uint8_t, 4> status;
     bool update, out;
     std::int64_t due;
-    int calls, datas, statuses;
+    int calls, datas, statuses, nosignals;
+    std::size_t held;
 };
 
-// One main window for many inputs (building one costs more than running most inputs), brought
-// back to the same state before each.
+// One link for every input (its buffers alone are 2 MB), brought back to the same state before
+// each.
 class Session {
   public:
     Session() {
-        main_ = std::make_unique<Tmainform>();
         sock_ = backend_.sockets.back();
-        main_->edt_port.setvalue(5000);
-        main_->windowfactory = [this](int, Tmainform& m) {
-            auto w = std::make_unique<CountingWindow>(m);
-            window_ = w.get();
-            return w;
-        };
+        link_.settings.logtraffic = true;
+        engine.buffers = &link_.buffers();
         backend_.clock.onidle = [this, deferred = backend_.clock.onidle] {
             deferred();
             observe();
         };
+        connect();
+        // A read with nothing held logs from the start of the receive buffer.
+        sock_->readevent();
+        rxframe_ = owner_.received;
+        reset();
     }
 
+    // The reset follows the input rather than precede the next: the program code it runs (a
+    // window closed, a connection made) depends on where this input left off, so its coverage
+    // is this input's, whatever ran before.
     void run(Reader& in) {
-        reset();
         for (int k = 0; k < kMaxCommands && in.more(); ++k) {
             command(in);
             observe();
             check();
         }
+        reset();
     }
 
   private:
     // Connected, no window, nothing held or queued, the pace and its timers from zero.
     void reset() {
-        if (main_->openwindow()) main_->openwindow()->form().close();
-        backend_.processevents();
-        window_ = nullptr;
+        if (owner_.window) closewindow();
         connect();
         std::uint8_t drain[kRxFrameSize];
         while (sock_->receivebuf(drain, sizeof drain) > 0) {
         }
-        Tmainform& m = *main_;
-        m.tickcount = m.seccount = m.capturemark = m.statusmark = m.packetno = 0;
-        m.retrycount = 0;
-        m.rxheld = 0;
-        m.rxframe.fill(0);
-        m.tmr_out.setenabled(false);
-        m.tmr_tick.restart();
-        m.tmr_update.restart();
+        resetlink();
+        MeasureBuffers& buf = link_.buffers();
+        std::memset(buf.capturearea, 0, sizeof buf.capturearea);
+        std::memset(buf.statusblock, 0, sizeof buf.statusblock);
         sock_->sent.clear();
         checked_ = seen_ = 0;
         outbox_.clear();
-        model_ = Model{};
+        model_.reset();
         engine.calls = 0;
         engine.result = 0;
         start_ = backend_.clock.now();
         lastsend_ = start_ - kReplyTimeout;
         outdue_ = -1;
+    }
+
+    // The cycle state has no setters: the link's own handlers bring it back. A time-out clears
+    // the capture mark with no window and the status mark with the status window, a closed window
+    // the retries, the packet number and what was held, and the start-up reset the pace counts
+    // (and the receive buffer). That reset also clears the 2 MB result block, most of an input's
+    // time: it runs only when the input moved the pace, and a read of nothing clears the buffer.
+    void resetlink() {
+        link_.windowclosed();
+        link_.timeout();
+        link_.windowopened(WindowKind::ImdSnr);
+        link_.timeout();
+        link_.windowclosed();
+        if (link_.state().tickcount != 0)
+            link_.reset();
+        else
+            sock_->readevent();
+        link_.tmr_tick.restart();
+        link_.tmr_update.restart();
+        const exciter::CycleState& s = link_.state();
+        need(s.tickcount == 0 && s.seccount == 0 && s.capturemark == 0 && s.statusmark == 0 &&
+                 s.retrycount == 0 && s.packetno == 0 && s.rxheld == 0 &&
+                 s.formkind == WindowKind::None && !link_.tmr_out.enabled(),
+             "link not back to its first state");
     }
 
     // After every timer event and command: when frames went out, and whether the reply time-out
@@ -274,44 +410,45 @@ class Session {
             seen_ = sock_->sent.size();
             lastsend_ = now;
         }
-        if (outdue_ == now && !main_->tmr_out.enabled()) {
+        if (outdue_ == now && !link_.tmr_out.enabled()) {
             model_.held = 0;
             model_.packetno = 0;
             if (retries_ >= 3) {
-                need(main_->formkind == 0 && !main_->openwindow(), "window open after giving up");
-                window_ = nullptr;
+                need(link_.state().formkind == WindowKind::None && !owner_.window,
+                     "window open after giving up");
             }
         }
-        outdue_ = main_->tmr_out.enabled() ? backend_.clock.due(main_->tmr_out) : -1;
-        retries_ = main_->retrycount;
+        outdue_ = link_.tmr_out.enabled() ? backend_.clock.due(link_.tmr_out) : -1;
+        retries_ = link_.state().retrycount;
     }
 
   private:
     void command(Reader& in) {
         switch (static_cast<Op>(in.u8() % Op::OpCount)) {
             case Op::Packet:
-                append(makepacket(in));
+                makepacket(frame_, in);
+                append(frame_);
                 break;
             case Op::Status: {
                 const std::uint8_t lo = in.u8(), hi = in.u8();
-                Bytes s;
-                in.take(s, 4);
-                s.resize(4);
-                append(makeframe(2, lo, hi, s));
+                const auto s = in.four();
+                makeframe(frame_, 2, lo, hi, s.data(), s.size());
+                append(frame_);
                 break;
             }
             case Op::Framed: {
                 const auto fn = static_cast<std::uint16_t>(in.u16());
                 const std::uint8_t count = in.u8(), number = in.u8();
-                Bytes payload;
-                in.take(payload, in.u8());
-                append(makeframe(fn, count, number, payload));
+                std::size_t len = in.u8();
+                const std::uint8_t* payload = in.take(len);
+                makeframe(frame_, fn, count, number, payload, len);
+                append(frame_);
                 break;
             }
             case Op::Raw: {
-                Bytes raw;
-                in.take(raw, std::min(in.u16(), kMaxRaw));
-                append(raw);
+                std::size_t len = std::min(in.u16(), kMaxRaw);
+                const std::uint8_t* raw = in.take(len);
+                outbox_.append(raw, len);
                 break;
             }
             case Op::Deliver:
@@ -321,10 +458,13 @@ class Session {
                 advance(in.u8());
                 break;
             case Op::Open:
-                main_->measurebuttons()[in.u8() % 5]->click();
+                // As when the program opens a window over one a reconnect left open, the link
+                // is told of the new kind only.
+                owner_.window = true;
+                link_.windowopened(static_cast<WindowKind>(1 + in.u8() % 5));
                 break;
             case Op::Close:
-                if (main_->openwindow()) closewindow();
+                if (owner_.window) closewindow();
                 break;
             case Op::Engine:
                 engine.result = in.u8() & 1;
@@ -343,18 +483,17 @@ class Session {
 
     void connect() {
         if (sock_->active()) return;
-        main_->btn_connect.click();
+        link_.connect("127.0.0.1", 5000);
         sock_->acceptconnect();
         if (sock_->active()) model_.held = 0;
     }
     void closewindow() {
-        main_->openwindow()->form().close();
-        backend_.processevents();
+        owner_.window = false;
+        link_.windowclosed();
         model_.packetno = 0;
         model_.held = 0;
-        window_ = nullptr;
     }
-    void append(const Bytes& b) { outbox_.insert(outbox_.end(), b.begin(), b.end()); }
+    void append(const Bytes& b) { outbox_.append(b.data(), b.size()); }
 
     void advance(int units) {
         const std::int64_t ms =
@@ -364,51 +503,52 @@ class Session {
 
     Before snapshot() const {
         Before b{};
+        const exciter::CycleState& s = link_.state();
         b.sent = sock_->sent.size();
-        b.statusmark = main_->statusmark;
-        b.seccount = main_->seccount;
-        std::memcpy(b.status.data(), statusblock, 4);
-        b.update = main_->tmr_update.enabled();
-        b.out = main_->tmr_out.enabled();
-        b.due = b.out ? backend_.clock.due(main_->tmr_out) : -1;
+        b.statusmark = s.statusmark;
+        b.seccount = s.seccount;
+        std::memcpy(b.status.data(), statusblock(), 4);
+        b.update = link_.tmr_update.enabled();
+        b.out = link_.tmr_out.enabled();
+        b.due = b.out ? backend_.clock.due(link_.tmr_out) : -1;
         b.calls = engine.calls;
-        b.datas = window_ ? window_->datas : 0;
-        b.statuses = window_ ? window_->statuses : 0;
+        b.datas = owner_.datas;
+        b.statuses = owner_.statuses;
+        b.nosignals = owner_.nosignals;
+        b.held = model_.held;
         return b;
     }
 
-    // Bytes reach the window only over an open connection; a closed one loses them.
+    // Bytes reach the link only over an open connection; a closed one loses them.
     void deliver(std::size_t n) {
         if (!sock_->active()) {
             outbox_.clear();
             return;
         }
-        Bytes piece;
-        if (!outbox_.empty()) {
-            if (n == 0 || n > outbox_.size()) n = outbox_.size();
-            piece.assign(outbox_.begin(), outbox_.begin() + static_cast<std::ptrdiff_t>(n));
-            outbox_.erase(outbox_.begin(), outbox_.begin() + static_cast<std::ptrdiff_t>(n));
-        }
-        checkexact(piece);
-        model_.queue.insert(model_.queue.end(), piece.begin(), piece.end());
+        if (n == 0 || n > outbox_.size()) n = outbox_.size();
+        piece_.assign(outbox_.data(), outbox_.data() + n);
+        outbox_.drop(n);
+        checkexact(piece_);
+        model_.queue.append(piece_.data(), n);
         const Before b = snapshot();
-        sock_->deliver(piece);
+        sock_->deliver(piece_);
         predict(b);
     }
 
     // Validation of the bytes as they came, in a block of exactly their size: nothing outside
     // it is read (the sanitizer watches), and the code is the rules' code.
-    static void checkexact(const Bytes& piece) {
+    void checkexact(const Bytes& piece) {
+        const std::uint8_t* exact = exact_.hold(piece);
         const std::size_t n = piece.size();
-        auto exact = std::make_unique<std::uint8_t[]>(n ? n : 1);
-        std::copy(piece.begin(), piece.end(), exact.get());
-        need(checkframe(exact.get(), n) == expectedcheck(exact.get(), n), "validation code");
+        need(checkframe(exact, n) == expectedcheck(exact, n), "validation code");
     }
 
     void predict(const Before& b) {
         const bool expecting = b.out;
         const std::size_t n = model_.read();
-        need(std::equal(model_.image.begin(), model_.image.end(), main_->rxframe.begin()),
+        need(owner_.received == rxframe_ + b.held && owner_.receivedcount == n - b.held,
+             "read logged from elsewhere");
+        need(std::equal(model_.image.begin(), model_.image.end(), rxframe_),
              "receive buffer differs from the bytes read");
         if (expecting && model_.partial(n)) {
             model_.held = n;
@@ -416,9 +556,8 @@ class Session {
             return;
         }
         if (!expecting) return unchanged(b);
-        need(main_->retrycount == 0, "a reply did not reset the retry count");
-        need(checkframe(main_->rxframe.data(), kRxFrameSize) ==
-                 expectedcheck(model_.image.data(), kRxFrameSize),
+        need(link_.state().retrycount == 0, "a reply did not reset the retry count");
+        need(checkframe(rxframe_, kRxFrameSize) == expectedcheck(model_.image.data(), kRxFrameSize),
              "validation code of the receive buffer");
         const std::uint8_t* f = model_.image.data();
         const int fn = functioncode(f);
@@ -432,20 +571,21 @@ class Session {
 
     void acceptedpacket(const Before& b, const std::uint8_t* f, std::size_t len) {
         const std::uint32_t count = f[6], number = f[7];
+        const int shown = owner_.window ? 1 : 0;
         need(sock_->sent.size() == b.sent + 1, "accepted packet not acknowledged once");
-        need(sock_->sent.back() == expectedack(f), "acknowledgement bytes");
-        need(backend_.clock.due(main_->tmr_out) == backend_.clock.now() + kReplyTimeout,
+        need(same(sock_->sent.back(), expectedack(f)), "acknowledgement bytes");
+        need(backend_.clock.due(link_.tmr_out) == backend_.clock.now() + kReplyTimeout,
              "acknowledgement did not restart the reply time-out");
         model_.packetno = number == count ? 0 : number;
         std::memcpy(model_.capture.data() + (number - 1) * 1024, f + 8, 1024);
-        need(std::memcmp(capturearea + (number - 1) * 1024, f + 8, 1024) == 0,
+        need(std::memcmp(link_.buffers().capturearea + (number - 1) * 1024, f + 8, 1024) == 0,
              "packet data not in its place");
         if (len == 1038 && b.statusmark != b.seccount) {
-            need(std::memcmp(statusblock, f + 1032, 4) == 0, "status block not taken");
-            need(main_->statusmark == b.seccount, "status mark");
-            need(!window_ || window_->statuses == b.statuses + 1, "status not shown");
+            need(std::memcmp(statusblock(), f + 1032, 4) == 0, "status block not taken");
+            need(link_.state().statusmark == b.seccount, "status mark");
+            need(owner_.statuses == b.statuses + shown, "status not shown");
         } else {
-            need(std::memcmp(statusblock, b.status.data(), 4) == 0, "status block taken twice");
+            need(std::memcmp(statusblock(), b.status.data(), 4) == 0, "status block taken twice");
         }
         if (number != count) {
             need(engine.calls == b.calls, "engine ran before the last packet");
@@ -453,17 +593,19 @@ class Session {
         }
         need(engine.calls == b.calls + 1, "engine not run once after the last packet");
         needsamples();
-        const bool shown = window_ && window_->datas == b.datas + 1;
-        need(engine.result == 0 ? main_->tmr_update.enabled() && (!window_ || shown)
-                                : main_->tmr_update.enabled() == b.update && !shown,
+        const bool ok = engine.result == 0;
+        need(owner_.datas == b.datas + (ok ? shown : 0) &&
+                 owner_.nosignals == b.nosignals + (ok ? 0 : shown) &&
+                 (ok ? link_.tmr_update.enabled() : link_.tmr_update.enabled() == b.update),
              "result handling after the engine");
     }
 
     // The engine was given the whole capture area as the model assembled it.
-    void needsamples() const {
+    void needsamples() {
+        const std::int32_t* samples = link_.buffers().sampleblock;
         for (std::size_t half = 0; half < 2; ++half) {
             const std::uint8_t* raw = model_.capture.data() + half * kHalfBytes;
-            const std::int32_t* i = sampleblock + half * 2 * kHalfWords;
+            const std::int32_t* i = samples + half * 2 * kHalfWords;
             for (std::size_t k = 0; k < kHalfWords; ++k) {
                 need(i[k] == le16(raw + 4 * k) && i[kHalfWords + k] == le16(raw + 4 * k + 2),
                      "sample block is not the capture");
@@ -473,35 +615,38 @@ class Session {
 
     void acceptedstatus(const Before& b, const std::uint8_t* f) {
         need(sock_->sent.size() == b.sent, "status frame answered");
-        need(std::memcmp(statusblock, f + 8, 4) == 0, "status frame not taken");
-        need(!window_ || window_->statuses == b.statuses + 1, "status not shown");
-        need(main_->tmr_update.enabled() && !main_->tmr_out.enabled(),
+        need(std::memcmp(statusblock(), f + 8, 4) == 0, "status frame not taken");
+        need(owner_.statuses == b.statuses + (owner_.window ? 1 : 0), "status not shown");
+        need(link_.tmr_update.enabled() && !link_.tmr_out.enabled(),
              "a status reply did not end the wait");
     }
 
     // A dropped, held or rejected frame changes nothing, the reply time-out least of all.
     void unchanged(const Before& b) {
         need(sock_->sent.size() == b.sent, "rejected frame answered");
-        need(std::memcmp(statusblock, b.status.data(), 4) == 0, "rejected frame's status taken");
+        need(std::memcmp(statusblock(), b.status.data(), 4) == 0, "rejected frame's status taken");
         need(engine.calls == b.calls, "rejected frame measured");
-        need(main_->tmr_update.enabled() == b.update, "rejected frame moved the pacing");
-        need(main_->tmr_out.enabled() == b.out, "rejected frame started or stopped the time-out");
-        need(!b.out || backend_.clock.due(main_->tmr_out) == b.due,
+        need(owner_.statuses == b.statuses && owner_.datas == b.datas, "rejected frame shown");
+        need(link_.tmr_update.enabled() == b.update, "rejected frame moved the pacing");
+        need(link_.tmr_out.enabled() == b.out, "rejected frame started or stopped the time-out");
+        need(!b.out || backend_.clock.due(link_.tmr_out) == b.due,
              "rejected frame postponed the reply time-out");
     }
 
     // What must hold after any event.
     void check() {
-        need(main_->packetno == model_.packetno, "packet number");
-        need(main_->packetno < 32, "packet number past a capture");
-        need(main_->rxheld == model_.held, "held bytes");
+        const exciter::CycleState& s = link_.state();
+        need(s.packetno == model_.packetno, "packet number");
+        need(s.packetno < 32, "packet number past a capture");
+        need(s.rxheld == model_.held, "held bytes");
         need(sock_->receivelength() == static_cast<int>(model_.queue.size()), "socket queue");
-        const bool waiting = main_->formkind != 0 && sock_->active();
-        need(!waiting || main_->tmr_update.enabled() || main_->tmr_out.enabled(),
+        need((s.formkind != WindowKind::None) == owner_.window, "window kind");
+        const bool waiting = owner_.window && sock_->active();
+        need(!waiting || link_.tmr_update.enabled() || link_.tmr_out.enabled(),
              "acquisition stalled");
         for (; checked_ < sock_->sent.size(); ++checked_) checksent(sock_->sent[checked_]);
-        need(!main_->tmr_out.enabled() ||
-                 backend_.clock.due(main_->tmr_out) == lastsend_ + kReplyTimeout,
+        need(!link_.tmr_out.enabled() ||
+                 backend_.clock.due(link_.tmr_out) == lastsend_ + kReplyTimeout,
              "reply time-out not counted from the last frame sent");
     }
 
@@ -510,27 +655,33 @@ class Session {
         need(f.size() == kTxFrameSize, "frame of wrong size sent");
         const int fn = frameword(f.data(), 4);
         if (fn == 1 || fn == 2) {
-            const Bytes want{0x80,
-                             0x46,
-                             10,
-                             0,
-                             static_cast<std::uint8_t>(fn),
-                             0,
-                             0,
-                             0,
-                             static_cast<std::uint8_t>(0xD0 + fn),
-                             0x96};
-            need(f == want, "request bytes");
+            const TxFrame want{0x80,
+                               0x46,
+                               10,
+                               0,
+                               static_cast<std::uint8_t>(fn),
+                               0,
+                               0,
+                               0,
+                               static_cast<std::uint8_t>(0xD0 + fn),
+                               0x96};
+            need(same(f, want), "request bytes");
         } else {
             need(fn == 0x8001, "unknown function sent");
         }
     }
 
+    const std::uint8_t* statusblock() const { return link_.statusblock(); }
+
     platform::HeadlessBackend backend_;  // first: it outlives everything below
-    std::unique_ptr<Tmainform> main_;
+    exciter::Link link_{owner_};         // tells owner_, declared after it, only once events run
+    OwnerDouble owner_{link_};
     platform::ScriptedSocket* sock_ = nullptr;
-    CountingWindow* window_ = nullptr;
-    std::deque<std::uint8_t> outbox_;
+    const std::uint8_t* rxframe_ = nullptr;  // the link's receive buffer
+    ByteQueue outbox_;
+    Bytes frame_;  // the frame a command builds
+    Bytes piece_;  // what one Deliver hands over
+    ExactBlock exact_;
     Model model_;
     std::size_t checked_ = 0, seen_ = 0;  // sent frames checked, and timed
     std::int64_t start_ = 0, lastsend_ = 0, outdue_ = -1;
@@ -543,23 +694,15 @@ class Session {
 extern "C" std::int32_t monitormain(const std::int32_t* samples, std::uint8_t* results, double gain,
                                     std::int32_t, std::int32_t) {
     ++engine.calls;
-    need(samples == sampleblock && results == resultblock && gain == 2000.0, "engine arguments");
+    need(samples == engine.buffers->sampleblock && results == engine.buffers->resultblock &&
+             gain == kGain,
+         "engine arguments");
     return engine.result;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    // The shared buffers outlive a main window; clear them so every input starts alike.
-    std::memset(capturearea, 0, sizeof capturearea);
-    std::memset(statusblock, 0, sizeof statusblock);
-    runmode = RunNormal;
-    // The desktop double keeps every message box: a fresh session now and then bounds it. The
-    // last one is never destroyed: at exit the toolkit's own statics may already be gone.
-    static Session* session = nullptr;
-    static int runs = 0;
-    if (!session || ++runs % 4096 == 0) {
-        delete session;
-        session = new Session;
-    }
+    // Never destroyed: at exit the backend's own statics may already be gone.
+    static Session* session = new Session;
     Reader in(data, size);
     session->run(in);
     return 0;

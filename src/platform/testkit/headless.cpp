@@ -86,14 +86,21 @@ void HeadlessBackend::closed(Form& f) {
 void HeadlessBackend::post(std::function<void()> fn) {
     std::lock_guard<std::mutex> lock(deferredmutex_);
     deferred_.push_back(std::move(fn));
+    pending_.store(true, std::memory_order_release);
 }
 
 void HeadlessBackend::processevents() {
+    // A call posted while this returns early is run by the next processevents, as if it had
+    // been posted just after this one.
+    if (!pending_.load(std::memory_order_acquire)) return;
     for (;;) {
         std::function<void()> fn;
         {
             std::lock_guard<std::mutex> lock(deferredmutex_);
-            if (deferred_.empty()) return;
+            if (deferred_.empty()) {
+                pending_.store(false, std::memory_order_relaxed);
+                return;
+            }
             fn = std::move(deferred_.front());
             deferred_.pop_front();
         }

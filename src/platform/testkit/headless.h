@@ -2,6 +2,7 @@
 // scripted dialogs. Tests install one per test.
 #pragma once
 
+#include <atomic>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -77,6 +78,9 @@ class HeadlessBackend : public Backend {
   private:
     std::mutex deferredmutex_;  // worker threads post too
     std::deque<std::function<void()>> deferred_;
+    // Set while deferred_ holds calls: the clock runs processevents after every timer event, and
+    // most find nothing to do without taking the lock.
+    std::atomic<bool> pending_{false};
 };
 
 }  // namespace platform

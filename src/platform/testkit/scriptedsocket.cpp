@@ -18,15 +18,21 @@ void ScriptedSocket::setactive(bool a) {
     }
     const bool wasconnected = state_ == State::Connected;
     state_ = State::Idle;
-    rx_.clear();
+    droprx();
     if (wasconnected && ondisconnect) ondisconnect();
 }
 
 int ScriptedSocket::receivebuf(std::uint8_t* buf, int n) {
-    const auto k = static_cast<std::ptrdiff_t>(std::min<std::size_t>(n > 0 ? n : 0, rx_.size()));
-    std::copy(rx_.begin(), rx_.begin() + k, buf);
-    rx_.erase(rx_.begin(), rx_.begin() + k);
+    const std::size_t k = std::min<std::size_t>(n > 0 ? n : 0, rx_.size() - rxread_);
+    std::copy_n(rx_.data() + rxread_, k, buf);
+    rxread_ += k;
+    if (rxread_ == rx_.size()) droprx();
     return static_cast<int>(k);
+}
+
+void ScriptedSocket::droprx() {
+    rx_.clear();
+    rxread_ = 0;
 }
 
 int ScriptedSocket::sendbuf(const std::uint8_t* buf, int n) {
@@ -53,11 +59,14 @@ void ScriptedSocket::raiseerror(int code, SocketErrorKind kind) {
 void ScriptedSocket::peerclose() {
     if (state_ != State::Connected) return;
     state_ = State::Idle;
-    rx_.clear();
+    droprx();
     if (ondisconnect) ondisconnect();
 }
 
 void ScriptedSocket::deliver(const std::vector<std::uint8_t>& bytes) {
+    // What was read goes before the new bytes come: the storage never grows past what is unread.
+    rx_.erase(rx_.begin(), rx_.begin() + static_cast<std::ptrdiff_t>(rxread_));
+    rxread_ = 0;
     rx_.insert(rx_.end(), bytes.begin(), bytes.end());
     readevent();
 }

@@ -2,8 +2,8 @@
 // fails, what bytes arrive and when the peer closes; it reads back what was sent.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <vector>
 
 #include "platform/clientsocket.h"
@@ -14,7 +14,7 @@ class ScriptedSocket : public ClientSocket {
   public:
     void setactive(bool a) override;
     bool active() const override { return state_ == State::Connected; }
-    int receivelength() override { return static_cast<int>(rx_.size()); }
+    int receivelength() override { return static_cast<int>(rx_.size() - rxread_); }
     int receivebuf(std::uint8_t* buf, int n) override;
     int sendbuf(const std::uint8_t* buf, int n) override;
 
@@ -33,8 +33,13 @@ class ScriptedSocket : public ClientSocket {
 
   private:
     enum class State { Idle, Connecting, Connected };
+    void droprx();
+
     State state_ = State::Idle;
-    std::deque<std::uint8_t> rx_;
+    // Arrived bytes; those before rxread_ have been read. The storage serves delivery after
+    // delivery: a read takes a block at once, not byte by byte.
+    std::vector<std::uint8_t> rx_;
+    std::size_t rxread_ = 0;
 };
 
 }  // namespace platform

@@ -4,7 +4,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
-#include <map>
+#include <vector>
 
 #include "platform/timer.h"
 
@@ -18,7 +18,7 @@ class VirtualClock : public TimerHost {
     // order they were armed). Handlers may start and stop timers, including their own.
     void advance(std::int64_t ms);
     // Whether the timer is running, and when it fires next.
-    bool armed(const Timer& t) const { return due_.count(&t) != 0; }
+    bool armed(const Timer& t) const { return find(t) != nullptr; }
     std::int64_t due(const Timer& t) const;
 
     void update(Timer& t) override;
@@ -28,12 +28,19 @@ class VirtualClock : public TimerHost {
 
   private:
     struct Entry {
+        const Timer* timer;
         std::int64_t due;
-        std::uint64_t seq;
+        std::uint64_t seq;  // when it was armed: ties fire in that order
     };
+    const Entry* find(const Timer& t) const;
+    Entry* find(const Timer& t);
+    void erase(const Timer& t);
+
     std::atomic<std::int64_t> now_{0};  // written by the thread that advances the clock
     std::uint64_t seq_ = 0;
-    std::map<const Timer*, Entry> due_;
+    // The running timers, in no order: a program has a handful, so a scan beats a tree, and the
+    // clock scans them at every event.
+    std::vector<Entry> due_;
 };
 
 }  // namespace platform
