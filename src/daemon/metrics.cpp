@@ -1,7 +1,7 @@
 #include "daemon/metrics.h"
 
+#include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <functional>
 
 namespace watch {
@@ -13,8 +13,8 @@ std::string number(double v) {
     if (std::isnan(v)) return "NaN";
     if (std::isinf(v)) return v > 0 ? "+Inf" : "-Inf";
     char b[32];
-    std::snprintf(b, sizeof b, "%.17g", v);
-    return b;
+    const auto end = std::to_chars(b, b + sizeof b, v).ptr;
+    return std::string(b, end);
 }
 
 struct Family {
