@@ -69,7 +69,7 @@ const std::vector<Family>& families() {
          [](F f, double& v) { return always(static_cast<double>(f.refused), v); }},
         {"korvin_timeouts_total", "counter", "Replies the exciter did not give in time.",
          [](F f, double& v) { return always(static_cast<double>(f.timeouts), v); }},
-        {"korvin_reconnects_total", "counter", "Connections made again after a loss.",
+        {"korvin_reconnects_total", "counter", "Attempts to connect again after a loss.",
          [](F f, double& v) { return always(static_cast<double>(f.reconnects), v); }},
     };
     return all;
