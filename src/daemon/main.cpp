@@ -41,7 +41,11 @@ std::unique_ptr<QSocketNotifier> stoponsignals(platform::qt::QtCoreBackend& back
     sigaddset(&set, SIGINT);
     pthread_sigmask(SIG_BLOCK, &set, nullptr);
     const int fd = signalfd(-1, &set, SFD_CLOEXEC | SFD_NONBLOCK);
-    if (fd < 0) return nullptr;
+    if (fd < 0) {
+        // Without the descriptor the signals must keep their default action, or none stops us.
+        pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
+        return nullptr;
+    }
     auto n = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
     QObject::connect(n.get(), &QSocketNotifier::activated, [&backend] { backend.quit(); });
     return n;

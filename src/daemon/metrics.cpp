@@ -1,7 +1,7 @@
 #include "daemon/metrics.h"
 
+#include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <functional>
 
 namespace watch {
@@ -13,8 +13,8 @@ std::string number(double v) {
     if (std::isnan(v)) return "NaN";
     if (std::isinf(v)) return v > 0 ? "+Inf" : "-Inf";
     char b[32];
-    std::snprintf(b, sizeof b, "%.17g", v);
-    return b;
+    const auto end = std::to_chars(b, b + sizeof b, v).ptr;
+    return std::string(b, end);
 }
 
 struct Family {
@@ -69,7 +69,7 @@ const std::vector<Family>& families() {
          [](F f, double& v) { return always(static_cast<double>(f.refused), v); }},
         {"korvin_timeouts_total", "counter", "Replies the exciter did not give in time.",
          [](F f, double& v) { return always(static_cast<double>(f.timeouts), v); }},
-        {"korvin_reconnects_total", "counter", "Connections made again after a loss.",
+        {"korvin_reconnects_total", "counter", "Attempts to connect again after a loss.",
          [](F f, double& v) { return always(static_cast<double>(f.reconnects), v); }},
     };
     return all;

@@ -33,6 +33,15 @@ std::string trim(const std::string& s) {
     return s.substr(first, s.find_last_not_of(" \t\r") - first + 1);
 }
 
+// A comment after a value (';' or '#' after a blank), as the monitor file's example writes them.
+std::string withoutcomment(const std::string& v) {
+    for (std::size_t i = 0; i < v.size(); ++i) {
+        if ((v[i] == ';' || v[i] == '#') && (i == 0 || v[i - 1] == ' ' || v[i - 1] == '\t'))
+            return trim(v.substr(0, i));
+    }
+    return v;
+}
+
 // Where each section and key stands in the text, for error lines; SimpleIni reads the values.
 struct Layout {
     std::map<std::string, int> sections;                      // lower-case name -> line
@@ -133,7 +142,8 @@ class Parser {
             CSimpleIniA::TNamesDepend keys;
             ini.GetAllKeys(s.pItem, keys);
             for (const auto& k : keys)
-                if (lower(trim(k.pItem)) == key) return trim(ini.GetValue(s.pItem, k.pItem, ""));
+                if (lower(trim(k.pItem)) == key)
+                    return withoutcomment(trim(ini.GetValue(s.pItem, k.pItem, "")));
         }
         return std::nullopt;
     }
