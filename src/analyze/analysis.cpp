@@ -47,21 +47,26 @@ void Analyser::measure(const records::Recording& r, Outcome& out) {
     out.facts.judgement = verdicts::judge(buffers_->resultblock, result);
 }
 
-std::vector<Input> expandinputs(const std::vector<std::string>& args, std::string& error) {
+std::vector<Input> expandinputs(const std::vector<std::string>& args) {
     std::vector<Input> inputs;
     for (const std::string& a : args) {
         std::error_code ec;
         if (fs::is_directory(a, ec)) {
             std::vector<std::string> found;
-            for (const auto& e : fs::directory_iterator(a, ec))
-                if (endswith(e.path().string(), ".sigmf-meta")) found.push_back(e.path().string());
+            for (fs::directory_iterator it(a, ec), end; !ec && it != end; it.increment(ec))
+                if (endswith(it->path().string(), ".sigmf-meta"))
+                    found.push_back(it->path().string());
             std::sort(found.begin(), found.end());
-            for (auto& f : found) inputs.push_back({f, false});
-            if (ec) error = a + ": " + ec.message();
+            for (auto& f : found) inputs.push_back({f, false, {}});
+            // A folder that gives nothing to measure must not pass as a clean run.
+            if (ec)
+                inputs.push_back({a, false, a + ": " + ec.message()});
+            else if (found.empty())
+                inputs.push_back({a, false, a + ": no recordings (*.sigmf-meta) in this folder"});
         } else if (endswith(a, ".sigmf-meta") || endswith(a, ".sigmf-data")) {
-            inputs.push_back({a, false});
+            inputs.push_back({a, false, {}});
         } else {
-            inputs.push_back({a, true});
+            inputs.push_back({a, true, {}});
         }
     }
     return inputs;

@@ -21,7 +21,7 @@ struct Outcome {
 class Analyser {
   public:
     Analyser();
-    // Measures the recording and fills `out`; `blockout`, when given, receives the result block.
+    // Measures the recording and fills `out`; resultblock() then holds the engine's result.
     void measure(const records::Recording& r, Outcome& out);
     const std::uint8_t* resultblock() const { return buffers_->resultblock; }
 
@@ -30,12 +30,14 @@ class Analyser {
 };
 
 // Expands the inputs: a folder gives its recordings (*.sigmf-meta, sorted), a recording file
-// stands for itself, anything else is taken for a super-mode log.
+// stands for itself, anything else is taken for a super-mode log. A folder that cannot be read
+// or holds no recording gives an input with its error.
 struct Input {
     std::string path;
     bool log = false;
+    std::string error;
 };
-std::vector<Input> expandinputs(const std::vector<std::string>& args, std::string& error);
+std::vector<Input> expandinputs(const std::vector<std::string>& args);
 
 // "NAME: Pass  MER 31.84 dB  flatness 0.00 dB p-p Pass  group delay 0.42 ns p-p Pass  mask Pass
 // (margin 10.31 dB)", "NAME: No signal", or "NAME: error: ..." for bad input.

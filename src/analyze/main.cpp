@@ -97,6 +97,13 @@ int main(int argc, char** argv) {
         std::fputs(kUsage, stderr);
         return 2;
     }
+    for (const std::string& folder : {o.charts, o.recordings}) {
+        std::error_code ec;
+        if (!folder.empty() && !std::filesystem::create_directories(folder, ec) && ec) {
+            std::fprintf(stderr, "korvin-analyze: %s: %s\n", folder.c_str(), ec.message().c_str());
+            return 2;
+        }
+    }
     std::unique_ptr<platform::qt::QtBackend> backend;
     if (!o.charts.empty()) {
         setenv("QT_QPA_PLATFORM", "offscreen", 0);  // no display needed
@@ -106,19 +113,18 @@ int main(int argc, char** argv) {
             if (type == QtCriticalMsg || type == QtFatalMsg)
                 std::fprintf(stderr, "%s\n", m.toLocal8Bit().constData());
         });
-        std::filesystem::create_directories(o.charts);
         backend = std::make_unique<platform::qt::QtBackend>(argc, argv);
     }
-    std::string error;
     std::vector<analyze::Outcome> outcomes;
     std::vector<std::string> recordings;
-    for (const auto& in : analyze::expandinputs(o.inputs, error)) {
-        if (in.log)
+    for (const auto& in : analyze::expandinputs(o.inputs)) {
+        if (!in.error.empty())
+            outcomes.push_back({in.path, in.error, {}});
+        else if (in.log)
             fromlog(in.path, o.recordings, recordings, outcomes);
         else
             recordings.push_back(in.path);
     }
-    if (!error.empty()) outcomes.push_back({"", error, {}});
     // Inputs that cannot be read: one line each on standard error, the others still measured.
     for (const auto& out : outcomes) std::fprintf(stderr, "%s\n", analyze::textline(out).c_str());
     analyze::Analyser analyser;

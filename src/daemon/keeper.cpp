@@ -51,17 +51,25 @@ void Keeper::prune() {
     std::vector<Entry> all;
     std::uint64_t total = 0;
     std::error_code ec;
-    for (const auto& e : fs::directory_iterator(folder_, ec)) {
-        const std::string p = e.path().string();
+    // Error codes throughout: a file that goes meanwhile must not end the daemon.
+    for (fs::directory_iterator it(folder_, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string p = it->path().string();
         if (p.size() < 11 || p.compare(p.size() - 11, 11, ".sigmf-meta") != 0) continue;
         const std::string base = records::basename(p);
-        const std::uint64_t bytes = e.file_size(ec) + fs::file_size(base + ".sigmf-data", ec);
-        all.push_back({e.last_write_time(ec), base, bytes});
+        std::error_code metaec, dataec, timeec;
+        const std::uint64_t meta = it->file_size(metaec);
+        const std::uint64_t data = fs::file_size(base + ".sigmf-data", dataec);
+        const auto when = it->last_write_time(timeec);
+        if (metaec || timeec) continue;
+        const std::uint64_t bytes = meta + (dataec ? 0 : data);
+        all.push_back({when, base, bytes});
         total += bytes;
     }
     if (total <= capbytes_) return;
-    std::sort(all.begin(), all.end(),
-              [](const Entry& a, const Entry& b) { return a.when < b.when; });
+    std::sort(all.begin(), all.end(), [](const Entry& a, const Entry& b) {
+        // Within one tick of the file clock the name's time decides.
+        return a.when != b.when ? a.when < b.when : a.base < b.base;
+    });
     for (const Entry& e : all) {
         if (total <= capbytes_) break;
         // The metadata goes first: a data file alone is no recording.

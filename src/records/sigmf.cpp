@@ -1,6 +1,7 @@
 #include "records/sigmf.h"
 
 #include <cmath>
+#include <cstdio>
 #include <fstream>
 #include <nlohmann/json.hpp>
 
@@ -112,6 +113,8 @@ bool writerecording(const std::string& base, const std::uint8_t* capture, const 
         return false;
     }
     if (!platform::replacefile(base + kMeta, metatext(facts))) {
+        // A data file alone is no recording: nothing would ever read it or count it.
+        std::remove((base + kData).c_str());
         error = "cannot write " + base + kMeta;
         return false;
     }

@@ -40,7 +40,8 @@ std::string basename(const std::string& path);
 
 // Writes base.sigmf-data and base.sigmf-meta. The data goes first and the metadata last, each
 // complete on disk before it is renamed into place, so a recording exists (its .sigmf-meta)
-// only once both files are whole. False with the reason otherwise.
+// only once both files are whole. False with the reason otherwise; data written for metadata
+// that could not be is removed again.
 bool writerecording(const std::string& base, const std::uint8_t* capture, const Facts& facts,
                     std::string& error);
 // Reads a recording back; false with one line naming the file and what is wrong with it.
