@@ -37,12 +37,12 @@ class Folder {
         facts.datetime = "2026-12-10T03:00:00.000Z";
         for (int g = 0; g < kGenerators; ++g) {
             vsb::Impairments imp;
-            imp.snr_db = 24 + g;
-            imp.ripple_db = 0.05 * (g % 5);
-            imp.gd_ripple_ns = 10.0 * (g % 7);
+            imp.snrdb = 24 + g;
+            imp.rippledb = 0.05 * (g % 5);
+            imp.gdripplens = 10.0 * (g % 7);
             imp.nonlinearity = g % 4 == 3 ? 0.03 : 0.0;
-            imp.carrier_offset_hz = 1e3 * (g - 10);
-            imp.timing_offset = 0.05 * g;
+            imp.carrieroffsethz = 1e3 * (g - 10);
+            imp.timingoffset = 0.05 * g;
             vsb::Generator generator(1000 + g, imp);
             for (int k = 0; k < kRecordings / kGenerators; ++k) {
                 generator.capture(words.data(), records::kSamples);

@@ -21,9 +21,9 @@ double unixnow() {
 Watcher::Watcher(ExciterConfig config, MetricsBoard& board, std::size_t index, Keeping keeping)
     : config_(std::move(config)), board_(board), index_(index), keeping_(std::move(keeping)) {
     const std::string& historyfolder = keeping_.historyfolder;
-    tmr_second.ontimer = [this] { second(); };
-    tmr_reconnect.ontimer = [this] {
-        tmr_reconnect.setenabled(false);
+    secondtimer_.ontimer = [this] { second(); };
+    reconnecttimer_.ontimer = [this] {
+        reconnecttimer_.setenabled(false);
         ++figures_.reconnects;
         publish();
         connect();
@@ -45,7 +45,7 @@ Watcher::~Watcher() {
 
 void Watcher::start() {
     link_.reset();
-    tmr_second.setenabled(true);
+    secondtimer_.setenabled(true);
     publish();
     connect();
 }
@@ -55,9 +55,9 @@ void Watcher::connect() {
 }
 
 void Watcher::retrylater() {
-    if (tmr_reconnect.enabled()) return;  // an error and the close that follows it: one retry
-    tmr_reconnect.setinterval(backoff_ * 1000);
-    tmr_reconnect.setenabled(true);
+    if (reconnecttimer_.enabled()) return;  // an error and the close that follows it: one retry
+    reconnecttimer_.setinterval(backoff_ * 1000);
+    reconnecttimer_.setenabled(true);
     backoff_ = std::min(backoff_ * 2, kMaxBackoffSeconds);
 }
 

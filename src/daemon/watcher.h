@@ -75,8 +75,8 @@ class Watcher : private exciter::LinkOwner {
     Keeping keeping_;
     ExciterFigures figures_;
     exciter::Link link_{*this};
-    platform::Timer tmr_second{"tmr_second", 1000, false};  // paces status blocks and captures
-    platform::Timer tmr_reconnect{"tmr_reconnect", 1000, false};
+    platform::Timer secondtimer_{"secondtimer", 1000, false};  // paces status blocks and captures
+    platform::Timer reconnecttimer_{"reconnecttimer", 1000, false};
     std::unique_ptr<tautosavethread> history_;
     Task task_ = Task::None;
     std::int64_t seconds_ = 0;  // since start

@@ -49,12 +49,12 @@ class ChildProcess {
         return false;
     }
 
-    // SIGTERM, then SIGKILL after timeout_ms; the wait status (-1 when it never ran).
-    int stop(int timeout_ms = 10000) {
+    // SIGTERM, then SIGKILL after timeoutms; the wait status (-1 when it never ran).
+    int stop(int timeoutms = 10000) {
         if (pid_ <= 0) return status_;
         ::kill(pid_, SIGTERM);
         const auto deadline =
-            std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+            std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutms);
         while (::waitpid(pid_, &status_, WNOHANG) == 0) {
             if (std::chrono::steady_clock::now() > deadline) {
                 ::kill(pid_, SIGKILL);

@@ -32,7 +32,7 @@ TEST(SuperModeLog, BecomesRecordingsThatMeasureAsTheWindowShowed) {
     auto& sim = c.sim();
     ASSERT_TRUE(c.openwindow("btmbtn_spe", "TForm_spec"));
     // The client asks for the next capture only once it has shown the last one.
-    ASSERT_TRUE(sim.wait_for([](const std::string& l) { return l == "CAPTURE 4"; }, kBusyMs));
+    ASSERT_TRUE(sim.waitfor([](const std::string& l) { return l == "CAPTURE 4"; }, kBusyMs));
     const std::string mer = caption(app.command("state TForm_spec lbl_mer", kBusyMs));
     const std::string mask = caption(app.command("state TForm_spec lbl_mask", kBusyMs));
     for (const auto& l : sim.lines()) ASSERT_NE(l, "DONE capture=4") << "read too late";

@@ -26,9 +26,9 @@ using korvin::test::ChildProcess;
 using korvin::test::SimProcess;
 using Json = nlohmann::json;
 
-// Asks `check` every 200 ms until it holds or timeout_ms have passed.
-bool eventually(const std::function<bool()>& check, int timeout_ms) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+// Asks `check` every 200 ms until it holds or timeoutms have passed.
+bool eventually(const std::function<bool()>& check, int timeoutms) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutms);
     while (!check()) {
         if (std::chrono::steady_clock::now() > deadline) return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
@@ -162,7 +162,7 @@ TEST_F(MonitorUnderPrometheus, FiguresMatchTheExcitersAndTheRightAlertsFire) {
     ASSERT_TRUE(eventually([&] { return prom.ready(); }, 30000));
 
     // The third exciter goes away once Prometheus has its first measurement.
-    ASSERT_TRUE(stopped.wait_for_prefix("DONE capture=1", 20000));
+    ASSERT_TRUE(stopped.waitforprefix("DONE capture=1", 20000));
     ASSERT_TRUE(eventually(
         [&] { return prom.value(R"(korvin_mask_pass{exciter="stopped"})").has_value(); }, 20000));
     stopped.stop();

@@ -75,10 +75,10 @@ void expectnamespaced(const QJsonObject& o, const char* where) {
 TEST(Recording, ReadsAsSigmfElsewhereAndMeasuresAgainToTheLiveFigures) {
     Folder folder("roundtrip");
     vsb::Impairments imp;
-    imp.snr_db = 30;
-    imp.ripple_db = 0.3;
-    imp.gd_ripple_ns = 120;  // beyond the group-delay bound: a failing verdict to carry over
-    imp.carrier_offset_hz = 15e3;
+    imp.snrdb = 30;
+    imp.rippledb = 0.3;
+    imp.gdripplens = 120;  // beyond the group-delay bound: a failing verdict to carry over
+    imp.carrieroffsethz = 15e3;
     const auto words = capture(11, imp);
     records::Facts facts = live(words);
     const verdicts::Judgement& j = facts.judgement;

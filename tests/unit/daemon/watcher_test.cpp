@@ -25,14 +25,14 @@ class WatcherTest : public ::testing::Test {
                int captureevery = 60) {
         sim::Options options;
         std::string error;
-        ASSERT_TRUE(sim::parse_options(simargs, options, error)) << error;
+        ASSERT_TRUE(sim::parseoptions(simargs, options, error)) << error;
         generator_ = std::make_unique<vsb::Generator>(options.seed, options.impairments);
         session_ = std::make_unique<sim::Session>(
             options,
             [this](std::uint8_t* bytes, std::size_t n) { generator_->capture(bytes, n / 4); },
-            options.status.value_or(sim::status_figures(*generator_)), [](const std::string&) {});
+            options.status.value_or(sim::statusfigures(*generator_)), [](const std::string&) {});
         watch::ExciterConfig config{"x", "127.0.0.1", 5700, statusevery, captureevery, false};
-        watcher_ = std::make_unique<watch::Watcher>(config, board_, 0, "");
+        watcher_ = std::make_unique<watch::Watcher>(config, board_, 0, watch::Keeping{});
         sock = backend.sockets.back();
         watcher_->start();
     }
