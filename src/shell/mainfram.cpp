@@ -39,10 +39,6 @@ Tmainform::~Tmainform() {
     platform::finishworker(autosavethread_, stoplimit);
 }
 
-std::vector<platform::BitmapButton*> Tmainform::measurebuttons() {
-    return {&btmbtn_ste, &btmbtn_eye, &btmbtn_amp, &btmbtn_spe, &btmbtn_snr};
-}
-
 void Tmainform::layout() {
     clientwidth = 984;
     clientheight = 542;
@@ -121,15 +117,6 @@ void Tmainform::layout() {
     mniAbout1.onclick = [this](platform::MenuItem&) { btn_aboutClick(); };
 }
 
-void Tmainform::setmeasurebuttons(bool enabled) {
-    for (auto* b : measurebuttons()) b->setenabled(enabled);
-}
-
-void Tmainform::lockbuttons() {
-    setmeasurebuttons(false);
-    btn_disconnect.setenabled(false);
-}
-
 void Tmainform::btmbtnClick(int kind) {
     const MeasureButton& m = kMeasureButtons[kind - 1];
     postlog(kMsgText, m.logtext);
@@ -166,15 +153,6 @@ void Tmainform::status_pane1MouseMove() {
 
 void Tmainform::mniExit1Click() {
     close();
-}
-
-void Tmainform::postlog(unsigned msg, const std::string& text, const std::uint8_t* data,
-                        std::size_t count) {
-    ::postlog(logthread_.get(), msg, text, data, count);
-}
-
-void Tmainform::postautosave(unsigned msg, const std::uint8_t* data, std::size_t count) {
-    ::postautosave(autosavethread_.get(), msg, data, count);
 }
 
 void Tmainform::autosavefolderchanged(bool reopen) {

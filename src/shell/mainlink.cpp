@@ -1,5 +1,6 @@
-// The main window as the owner of the exciter link: its connection controls, and what the link
-// reports shown in the open window, the status line, the log and the message boxes.
+// The main window as the owner of the exciter link: its connection controls and buttons, what
+// the link reports shown in the open window, the status line, the log and the message boxes,
+// and the senders to the worker threads.
 #include "platform/backend.h"
 #include "platform/desktop.h"
 #include "services/autosavethread.h"
@@ -112,4 +113,26 @@ void Tmainform::autosave(const std::uint8_t* statusblock) {
 
 std::int32_t Tmainform::gain() {
     return static_cast<std::int32_t>(edt_port_gain.roundedvalue());
+}
+
+std::vector<platform::BitmapButton*> Tmainform::measurebuttons() {
+    return {&btmbtn_ste, &btmbtn_eye, &btmbtn_amp, &btmbtn_spe, &btmbtn_snr};
+}
+
+void Tmainform::setmeasurebuttons(bool enabled) {
+    for (auto* b : measurebuttons()) b->setenabled(enabled);
+}
+
+void Tmainform::lockbuttons() {
+    setmeasurebuttons(false);
+    btn_disconnect.setenabled(false);
+}
+
+void Tmainform::postlog(unsigned msg, const std::string& text, const std::uint8_t* data,
+                        std::size_t count) {
+    ::postlog(logthread_.get(), msg, text, data, count);
+}
+
+void Tmainform::postautosave(unsigned msg, const std::uint8_t* data, std::size_t count) {
+    ::postautosave(autosavethread_.get(), msg, data, count);
 }

@@ -6,6 +6,7 @@
 
 #include "dllexport.h"
 #include "engine/buffers.h"
+#include "engine/verdicts.h"
 
 namespace enginetest {
 
@@ -97,23 +98,7 @@ double responsermserror(const Result& r, const vsb::Impairments& imp, bool group
 }
 
 double worstmaskmargin(const Result& r) {
-    double worst = -1e9;
-    for (std::size_t i = 0; i < rl::kSpectrumPoints; ++i) {
-        const double f = double(i) * 5.38 * 2 / 4096 - 5.38;
-        double limit;
-        if (f < -3.5)
-            limit = 11.56 * f - 6.54;
-        else if (f > -3.5 && f < -3)
-            limit = -47;
-        else if (f > 3 && f < 3.5)
-            limit = -47;
-        else if (f >= 3.5 && f < 6)
-            limit = -11.56 * f - 6.54;
-        else
-            continue;
-        worst = std::max(worst, rl::spectrum(r.data(), i) - limit);
-    }
-    return worst;
+    return -verdicts::maskmargin(r.data());  // the windows' own mask, seen from the other side
 }
 
 bool allfinite(const Result& r) {
