@@ -4,7 +4,7 @@ TESTBUILD  ?= build-asan
 JOBS       ?= $(shell nproc)
 CMAKE_OPTS ?=
 
-.PHONY: deps build demo test unit-tests fuzz check-tsan bench soak format-check layers-check clean
+.PHONY: deps build demo package test unit-tests fuzz check-tsan bench soak format-check layers-check clean
 
 deps:
 	@./scripts/install-deps.sh
@@ -15,6 +15,12 @@ build: deps
 
 demo: build
 	./scripts/demo.sh $(BUILD)
+
+# The Debian package (korvin_<version>_<arch>.deb in $(BUILD)), from the release tree.
+package: deps
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_OPTS)
+	cmake --build $(BUILD) -j $(JOBS) --target korvin_installed
+	cd $(BUILD) && cpack -G DEB
 
 # Every test: the unit, Qt and end-to-end suites under AddressSanitizer and
 # UndefinedBehaviorSanitizer, the threaded tests under ThreadSanitizer, and a bounded fuzzing run.

@@ -4,7 +4,7 @@ set -euo pipefail
 pkgs=(cmake make g++ pkg-config qt6-base-dev qt6-charts-dev libqt6opengl6-dev libgl1-mesa-dev libjpeg62-turbo-dev
       libfftw3-dev libeigen3-dev libsimpleini-dev libgtest-dev libgmock-dev libbenchmark-dev
       xvfb xauth x11-utils xdotool imagemagick fonts-dejavu-core clang libclang-rt-14-dev clang-format
-      locales libc-l10n libcpp-httplib-dev prometheus nlohmann-json3-dev)
+      locales libc-l10n libcpp-httplib-dev prometheus nlohmann-json3-dev dpkg-dev desktop-file-utils)
 missing=()
 for p in "${pkgs[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -9,6 +9,7 @@
 #include "platform/backend.h"
 #include "platform/desktop.h"
 #include "platform/inifile.h"
+#include "services/userfolders.h"
 
 namespace {
 
@@ -113,7 +114,7 @@ void Tform_config::btn_browseClick() {
 }
 
 bool Tform_config::storechanges() {
-    platform::IniFile ini(platform::desktop().exefolder() + "config.ini", *calls_);
+    platform::IniFile ini(userfolders().config + "config.ini", *calls_);
     auto written = [&ini](bool ok) {
         if (!ok) platform::desktop().errorbox("Unable to write to " + ini.path());
         return ok;

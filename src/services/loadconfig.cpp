@@ -25,20 +25,20 @@ Create createempty(const std::string& name) {
     return errno == EEXIST ? Create::Exists : Create::Failed;
 }
 
-void setdefaults(const std::string& exefolder, Settings& s) {
+void setdefaults(const std::string& savefolder, Settings& s) {
     s.autosavecfg.enabled = false;
     s.autosavecfg.cycle = 0;
     s.autosavecfg.cycletype = 0;
-    s.autosavecfg.path = exefolder;
+    s.autosavecfg.path = savefolder;
     s.defaultip = kDefaultExciterIp;
     s.savecomm = false;
 }
 
-void writedefaults(platform::IniFile& ini, const std::string& exefolder) {
+void writedefaults(platform::IniFile& ini, const std::string& savefolder) {
     // Stop at the first failure: the in-memory defaults stand either way.
     ini.writebool("AUTO_SAVE", "Switch", false) && ini.writeinteger("AUTO_SAVE", "Cycle", 0) &&
         ini.writeinteger("AUTO_SAVE", "Type", 0) &&
-        ini.writestring("AUTO_SAVE", "Path", exefolder) &&
+        ini.writestring("AUTO_SAVE", "Path", savefolder) &&
         ini.writestring("CONFIG", "Default IP", kDefaultExciterIp) &&
         ini.writebool("SAVE_COMM", "Switch", false);
 }
@@ -48,14 +48,14 @@ bool readable(const std::string& name) {
     return ::stat(name.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size <= kMaxConfigSize;
 }
 
-void readsettings(const std::string& name, const std::string& exefolder,
+void readsettings(const std::string& name, const std::string& savefolder,
                   platform::IpEdit& ipedt_dest, Settings& s) {
     // An unusable file reads like an empty one: every key takes its default.
     const platform::IniFile ini(readable(name) ? name : std::string());
     s.autosavecfg.enabled = ini.readbool("AUTO_SAVE", "Switch", false);
     s.autosavecfg.cycle = static_cast<std::int32_t>(ini.readinteger("AUTO_SAVE", "Cycle", 0));
     s.autosavecfg.cycletype = static_cast<std::uint8_t>(ini.readinteger("AUTO_SAVE", "Type", 0));
-    s.autosavecfg.path = ini.readstring("AUTO_SAVE", "Path", exefolder);
+    s.autosavecfg.path = ini.readstring("AUTO_SAVE", "Path", savefolder);
     ipedt_dest.setaddress(ini.readstring("CONFIG", "Default IP", kDefaultExciterIp));
     s.defaultip = ipedt_dest.address();
     s.savecomm = ini.readbool("SAVE_COMM", "Switch", false);
@@ -63,20 +63,21 @@ void readsettings(const std::string& name, const std::string& exefolder,
 
 }  // namespace
 
-void loadconfig(const std::string& exefolder, platform::IpEdit& ipedt_dest, Settings& settings) {
-    const std::string name = exefolder + "config.ini";
+void loadconfig(const std::string& configfolder, const std::string& savefolder,
+                platform::IpEdit& ipedt_dest, Settings& settings) {
+    const std::string name = configfolder + "config.ini";
     switch (createempty(name)) {
         case Create::Created: {
-            setdefaults(exefolder, settings);
+            setdefaults(savefolder, settings);
             platform::IniFile ini(name);
-            writedefaults(ini, exefolder);
+            writedefaults(ini, savefolder);
             break;
         }
         case Create::Failed:
-            setdefaults(exefolder, settings);
+            setdefaults(savefolder, settings);
             break;
         case Create::Exists:
-            readsettings(name, exefolder, ipedt_dest, settings);
+            readsettings(name, savefolder, ipedt_dest, settings);
             break;
     }
 }

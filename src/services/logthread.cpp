@@ -9,6 +9,7 @@
 
 #include "platform/backend.h"
 #include "services/globalunit.h"
+#include "services/userfolders.h"
 
 namespace {
 
@@ -92,7 +93,7 @@ void TlogThread::execute() {
 
 bool TlogThread::openlogfile() {
     const platform::LocalTime now = clock_();
-    std::string name = platform::desktop().exefolder() + "log";
+    std::string name = userfolders().logs + "log";
     appendpadded(name, now.year, 4);
     name += '-';
     appendpadded(name, now.month, 2);

@@ -1,5 +1,6 @@
-// The log thread: writes the daily log file log<YYYY-MM-DD>.txt beside the executable from the
-// entries posted to its queue, so the user-interface thread never waits for the disk.
+// The log thread: writes the daily log file log<YYYY-MM-DD>.txt in the log folder (beside the
+// executable when writable) from the entries posted to its queue, so the user-interface thread
+// never waits for the disk.
 #pragma once
 
 #include <cstddef>

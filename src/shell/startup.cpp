@@ -8,6 +8,7 @@
 #include "services/globalunit.h"
 #include "services/loadconfig.h"
 #include "services/logthread.h"
+#include "services/userfolders.h"
 #include "shell/mainfram.h"
 
 std::string versiontext(const std::string& fileversion) {
@@ -36,7 +37,8 @@ void Tmainform::getstartpara(const std::vector<std::string>& args) {
 }
 
 void Tmainform::loadconfig() {
-    ::loadconfig(platform::desktop().exefolder(), ipedt_dest, settings_);
+    const UserFolders folders = userfolders();
+    ::loadconfig(folders.config, folders.saves, ipedt_dest, settings_);
     applysettings();
     autosavefolderchanged(false);
 }

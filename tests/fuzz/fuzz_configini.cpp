@@ -38,7 +38,7 @@ struct Loaded {
 
 Loaded load(Settings& s) {
     platform::IpEdit edit("ipedt_dest");
-    ::loadconfig(exefolder(), edit, s);
+    ::loadconfig(exefolder(), exefolder(), edit, s);
     const imd_auto_save& a = s.autosavecfg;
     if (a.path.size() > 2047) fail("path longer than a value is read");
     if (edit.address() != s.defaultip) fail("default address differs from the edit");

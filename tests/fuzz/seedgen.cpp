@@ -129,7 +129,7 @@ void configseeds(const fs::path& dir) {
     fs::create_directories(tmp);
     platform::IpEdit edit("ipedt_dest");
     Settings settings;
-    loadconfig(tmp.string() + "/", edit, settings);
+    loadconfig(tmp.string() + "/", tmp.string() + "/", edit, settings);
     fs::rename(tmp / "config.ini", dir / "default");
     fs::remove_all(tmp);
 }

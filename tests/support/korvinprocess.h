@@ -1,11 +1,12 @@
 // Runs the real korvin program for a test: a copy in a fresh folder of its own (config.ini and
-// the log are written beside the executable), offscreen, worked through its test driver on
-// standard input. Every wait is bounded.
+// the log are written beside the executable while it may write there), offscreen, worked
+// through its test driver on standard input. Every wait is bounded.
 #pragma once
 
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -21,6 +22,12 @@ extern char** environ;
 
 namespace korvin::test {
 
+// How the program is started beyond its arguments and environment.
+struct Launch {
+    std::vector<std::string> through;  // a command it runs under, its own path appended
+    bool readonly = false;             // its folder made read-only (mode 555) once filled
+};
+
 class KorvinProcess {
   public:
     // `env` ("NAME=value") is added to the test's own environment, replacing a name it has;
@@ -29,14 +36,16 @@ class KorvinProcess {
                            const std::vector<std::string>& args = {},
                            const std::vector<std::string>& env = {},
                            const std::filesystem::path& engine =
-                               std::filesystem::path(KORVIN_BUILD_DIR) / "libmonitor.so")
-        : folder_(folder) {
+                               std::filesystem::path(KORVIN_BUILD_DIR) / "libmonitor.so",
+                           const Launch& launch = {})
+        : folder_(folder), readonly_(launch.readonly) {
         ::signal(SIGPIPE, SIG_IGN);  // a program that died must fail the test, not end it
         namespace fs = std::filesystem;
         fs::create_directories(folder);
         fs::copy_file(KORVIN_BIN, folder / "korvin", fs::copy_options::overwrite_existing);
         fs::copy_file(engine, folder / "libmonitor.so", fs::copy_options::overwrite_existing);
-        spawn(args, env);
+        if (readonly_) ::chmod(folder.c_str(), 0555);
+        spawn(args, env, launch.through);
     }
     ~KorvinProcess() {
         if (pid_ > 0) {
@@ -45,6 +54,7 @@ class KorvinProcess {
         }
         if (in_ >= 0) ::close(in_);
         if (out_ >= 0) ::close(out_);
+        if (readonly_) ::chmod(folder_.c_str(), 0755);  // so the test can remove it
     }
     KorvinProcess(const KorvinProcess&) = delete;
     KorvinProcess& operator=(const KorvinProcess&) = delete;
@@ -108,7 +118,8 @@ class KorvinProcess {
     }
 
   private:
-    void spawn(const std::vector<std::string>& args, const std::vector<std::string>& env) {
+    void spawn(const std::vector<std::string>& args, const std::vector<std::string>& env,
+               const std::vector<std::string>& through) {
         int inpipe[2], outpipe[2];
         if (::pipe(inpipe) != 0 || ::pipe(outpipe) != 0) return;
         posix_spawn_file_actions_t fa;
@@ -117,9 +128,10 @@ class KorvinProcess {
         posix_spawn_file_actions_adddup2(&fa, outpipe[1], STDOUT_FILENO);
         posix_spawn_file_actions_addclose(&fa, inpipe[1]);
         posix_spawn_file_actions_addclose(&fa, outpipe[0]);
-        const std::string exe = (folder_ / "korvin").string();
-        std::vector<std::string> argtext{exe};
+        std::vector<std::string> argtext = through;
+        argtext.push_back((folder_ / "korvin").string());
         argtext.insert(argtext.end(), args.begin(), args.end());
+        const std::string exe = argtext.front();
         std::vector<char*> argv;
         for (auto& a : argtext) argv.push_back(a.data());
         argv.push_back(nullptr);
@@ -135,7 +147,8 @@ class KorvinProcess {
         std::vector<char*> envp;
         for (auto& v : envtext) envp.push_back(v.data());
         envp.push_back(nullptr);
-        if (posix_spawn(&pid_, exe.c_str(), &fa, nullptr, argv.data(), envp.data()) != 0) pid_ = -1;
+        if (posix_spawnp(&pid_, exe.c_str(), &fa, nullptr, argv.data(), envp.data()) != 0)
+            pid_ = -1;
         posix_spawn_file_actions_destroy(&fa);
         ::close(inpipe[0]);
         ::close(outpipe[1]);
@@ -163,6 +176,7 @@ class KorvinProcess {
     }
 
     std::filesystem::path folder_;
+    bool readonly_ = false;
     pid_t pid_ = -1;
     int in_ = -1, out_ = -1;
     std::string buffer_;

@@ -1,8 +1,11 @@
 // The real program, offscreen in a folder of its own, against a loopback exciter.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 
 #include "support/korvinprocess.h"
 #include "support/simprocess.h"
@@ -10,6 +13,7 @@
 namespace {
 
 using korvin::test::KorvinProcess;
+using korvin::test::Launch;
 using korvin::test::SimProcess;
 namespace fs = std::filesystem;
 
@@ -92,6 +96,55 @@ TEST(Program, ClosingWithTheLinkUpLogsTheDisconnectLast) {
         EXPECT_EQ(lines.back(), "Successfully disconnected with server!");
     }
     fs::remove_all(folder);
+}
+
+std::string readfile(const fs::path& name) {
+    std::ifstream in(name, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// An installed client may not write beside itself: its settings, the dialog's changes and its
+// log go to the XDG folders. Root writes anywhere, so as root the program runs as nobody.
+TEST(Program, ReadOnlyFolderKeepsItsFilesInTheXdgFolders) {
+    const fs::path base = freshfolder("installed"), bin = base / "bin", xdg = base / "xdg";
+    fs::create_directories(xdg);
+    Launch launch{{}, true};
+    if (::geteuid() == 0) {
+        launch.through = {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
+        ASSERT_EQ(::chown(xdg.c_str(), 65534, 65534), 0);
+    }
+    {
+        KorvinProcess app(bin, {},
+                          {"XDG_CONFIG_HOME=" + (xdg / "config").string(),
+                           "XDG_STATE_HOME=" + (xdg / "state").string(),
+                           "XDG_DATA_HOME=" + (xdg / "data").string()},
+                          fs::path(KORVIN_BUILD_DIR) / "libmonitor.so", launch);
+        ASSERT_TRUE(app.waitfor("status mainform", "ok Initialized successfully!"));
+        ASSERT_TRUE(app.send("menu mainform mniConfig2"));  // modal: answers once closed
+        ASSERT_TRUE(app.until("forms", [](const std::string& a) {
+            return a.find("form_config*") != std::string::npos;
+        }));
+        EXPECT_EQ(app.command("click form_config ckbox_save_comm"), "ok");
+        EXPECT_EQ(app.command("click form_config btmbtn_1"), "ok");
+        EXPECT_EQ(app.reply(), "ok");
+        EXPECT_EQ(app.command("menu mainform mniExit1"), "ok");
+        EXPECT_EQ(app.waitexit(), 0);
+    }
+    EXPECT_EQ(std::distance(fs::directory_iterator(bin), fs::directory_iterator()), 2);
+    const std::string ini = readfile(xdg / "config/korvin/config.ini");
+    EXPECT_NE(ini.find("Path=" + (xdg / "data/korvin/").string() + "\r\n"), std::string::npos)
+        << ini;
+    EXPECT_NE(ini.find("[SAVE_COMM]\r\nSwitch=1"), std::string::npos) << ini;
+    EXPECT_TRUE(fs::is_directory(xdg / "data/korvin"));
+    ASSERT_TRUE(fs::is_directory(xdg / "state/korvin"));
+    std::vector<std::string> logs;
+    for (const auto& e : fs::directory_iterator(xdg / "state/korvin"))
+        logs.push_back(readfile(e.path()));
+    ASSERT_EQ(logs.size(), 1u);
+    EXPECT_NE(logs[0].find("Initialized successfully!"), std::string::npos);
+    fs::remove_all(base);
 }
 
 }  // namespace

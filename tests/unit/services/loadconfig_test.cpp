@@ -20,7 +20,7 @@ class LoadConfig : public ::testing::Test {
         settings.savecomm = true;
         ipedt.setaddress(kDefaultExciterIp);  // as the main window shows it before loading
     }
-    void load() { loadconfig(folder.path(), ipedt, settings); }
+    void load() { loadconfig(folder.path(), folder.path(), ipedt, settings); }
     // Loads an existing file and checks it is left exactly as it was.
     void loadexisting(const std::string& text) {
         svctest::writefile(ini(), text);
@@ -46,13 +46,14 @@ class LoadConfig : public ::testing::Test {
 
 TEST_F(LoadConfig, FirstStartWritesSixKeysInThreeSectionsAndLeavesTheEdit) {
     ipedt.setaddress("10.1.2.3");
-    load();
+    const std::string saves = "/home/op/.local/share/korvin/";
+    loadconfig(folder.path(), saves, ipedt, settings);
     EXPECT_EQ(svctest::readfile(ini()),
-              "[AUTO_SAVE]\r\nSwitch=0\r\nCycle=0\r\nType=0\r\nPath=" + folder.path() +
+              "[AUTO_SAVE]\r\nSwitch=0\r\nCycle=0\r\nType=0\r\nPath=" + saves +
                   "\r\n[CONFIG]\r\nDefault IP=192.168.1.100\r\n[SAVE_COMM]\r\nSwitch=0\r\n");
     EXPECT_EQ(ipedt.address(), "10.1.2.3");
     ipedt.setaddress(kDefaultExciterIp);
-    expectdefaults(folder.path());
+    expectdefaults(saves);
     EXPECT_TRUE(backend.desk.errorboxes().empty());
 }
 
@@ -119,7 +120,7 @@ TEST_F(LoadConfig, UnusableFilesReadAsDefaults) {
 
 TEST_F(LoadConfig, UnwritableFolderKeepsTheDefaultsInMemory) {
     const std::string missing = folder / "gone/";
-    loadconfig(missing, ipedt, settings);
+    loadconfig(missing, missing, ipedt, settings);
     expectdefaults(missing);
     EXPECT_FALSE(svctest::exists(missing + "config.ini"));
     EXPECT_TRUE(backend.desk.errorboxes().empty());
