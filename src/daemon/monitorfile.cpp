@@ -67,7 +67,11 @@ class Parser {
 
   private:
     bool fail(int line, const std::string& what) {
-        error_ = name_ + (line > 0 ? ":" + std::to_string(line) : "") + ": " + what;
+        // Appended piece by piece: GCC 12's -Wrestrict misreads ":" + std::to_string() in
+        // Release builds.
+        error_ = name_;
+        if (line > 0) error_.append(":").append(std::to_string(line));
+        error_.append(": ").append(what);
         return false;
     }
 
