@@ -170,7 +170,7 @@ class Parser {
     bool readmonitor(const CSimpleIniA& ini, const std::string& s) {
         if (!onlykeys(s, {"listen", "port", "history"})) return false;
         if (!address(ini, s, "listen", config_.listen, false)) return false;
-        if (!number(ini, s, "port", 1, 65535, config_.port)) return false;
+        if (!number(ini, s, "port", 0, 65535, config_.port)) return false;
         config_.historyfolder = value(ini, s, "history").value_or("");
         return true;
     }

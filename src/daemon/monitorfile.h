@@ -2,7 +2,7 @@
 //
 //   [monitor]
 //   listen = 127.0.0.1      ; address of the metrics endpoint (loopback unless said otherwise)
-//   port = 9810
+//   port = 9810             ; 0 takes a free port, named on standard error at start
 //   history = /var/lib/korvin-monitor/   ; folder of the daily SNR/IMD files, if any are kept
 //
 //   [exciter site-a]        ; one section per exciter; the name labels its metrics
