@@ -5,29 +5,15 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <fstream>
-#include <sstream>
-#include <string>
 #include <thread>
 
 #include "support/e2ecase.h"
+#include "support/procstat.h"
 
 namespace {
 
+using korvin::test::cputicks;
 using korvin::test::KorvinProcess;
-
-// utime + stime of a process, in clock ticks.
-long cputicks(pid_t pid) {
-    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
-    std::string stat;
-    std::getline(in, stat);
-    std::istringstream fields(stat.substr(stat.rfind(')') + 2));
-    std::string skip;
-    for (int i = 3; i < 14; ++i) fields >> skip;  // state .. cmajflt
-    long utime = 0, stime = 0;
-    fields >> utime >> stime;
-    return utime + stime;
-}
 
 double idlepercent(KorvinProcess& app, int seconds) {
     const long before = cputicks(app.pid());

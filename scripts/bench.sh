@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs every benchmark program and writes bench/RESULTS.md: machine, date and one table row per
-# benchmark with its median over the repetitions (the idle-CPU program runs once: it measures
-# 20 s of idleness per case).
+# benchmark with its median over the repetitions (the idle-CPU and monitor programs run once:
+# they measure 20 to 60 s of steady state per case).
 #   scripts/bench.sh [release-build-dir]
 set -euo pipefail
 build=${1:-build-release}
@@ -12,7 +12,7 @@ trap 'rm -f "$raw"' EXIT
 for b in "$build"/bench_*; do
     name=$(basename "$b")
     reps=5
-    [ "$name" = bench_idle ] && reps=1
+    case $name in bench_idle | bench_monitor) reps=1 ;; esac
     echo "running $name" >&2
     QT_QPA_PLATFORM=offscreen "$b" --benchmark_repetitions=$reps --benchmark_min_time=0.2 \
         --benchmark_report_aggregates_only=true --benchmark_format=csv 2>/dev/null |

@@ -76,7 +76,11 @@ class Parser {
 
   private:
     bool fail(int line, const std::string& what) {
-        error_ = name_ + (line > 0 ? ":" + std::to_string(line) : "") + ": " + what;
+        // Appended piece by piece: GCC 12's -Wrestrict misreads ":" + std::to_string() in
+        // Release builds.
+        error_ = name_;
+        if (line > 0) error_.append(":").append(std::to_string(line));
+        error_.append(": ").append(what);
         return false;
     }
 
@@ -178,7 +182,7 @@ class Parser {
                           "mer_threshold", "keep_every"}))
             return false;
         if (!address(ini, s, "listen", config_.listen, false)) return false;
-        if (!number(ini, s, "port", 1, 65535, config_.port)) return false;
+        if (!number(ini, s, "port", 0, 65535, config_.port)) return false;
         config_.historyfolder = value(ini, s, "history").value_or("");
         config_.recordingsfolder = value(ini, s, "recordings").value_or("");
         return number(ini, s, "recordings_mb", 1, 1 << 20, config_.recordingsmb) &&

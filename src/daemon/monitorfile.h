@@ -2,7 +2,7 @@
 //
 //   [monitor]
 //   listen = 127.0.0.1      ; address of the metrics endpoint (loopback unless said otherwise)
-//   port = 9810
+//   port = 9810             ; 0 takes a free port, named on standard error at start
 //   history = /var/lib/korvin-monitor/   ; folder of the daily SNR/IMD files, if any are kept
 //   recordings = /var/lib/korvin-monitor/recordings  ; where captures are kept as SigMF
 //   recordings_mb = 1024    ; the most disk they may take; the oldest go first

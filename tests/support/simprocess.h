@@ -58,6 +58,7 @@ class SimProcess {
 
     bool started() const { return port_ > 0; }
     int port() const { return port_; }
+    pid_t pid() const { return pid_; }
 
     std::vector<std::string> lines() const {
         std::lock_guard lock(mutex_);
