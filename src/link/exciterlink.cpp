@@ -27,13 +27,14 @@ Link::~Link() = default;
 void Link::reset() {
     std::memset(buffers_->resultblock, 0, sizeof buffers_->resultblock);
     simseed = clockseed();
+    restart();
+}
+
+void Link::restart() {
     rxframe_.fill(0);
-    state_.formkind = WindowKind::None;
-    state_.seccount = 0;
+    state_ = CycleState{};
+    nosignal_ = false;
     tmr_tick.setinterval(10);
-    state_.tickcount = 0;
-    state_.gainvalue = 2000;
-    state_.retrycount = 0;
     tmr_out.setenabled(false);
     tmr_out.setinterval(2000);
 }

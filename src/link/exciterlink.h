@@ -56,6 +56,9 @@ class Link {
     // Start-up: the acquisition state as the program starts, the debug generator seeded from
     // the clock and no result yet.
     void reset();
+    // The acquisition state as at start-up (no window, counts and marks from zero, nothing held,
+    // the reply time-out stopped), the buffers' contents kept.
+    void restart();
     // Debug mode: a capture of noise through the engine, shown like a real one.
     void simulate();
 

@@ -378,21 +378,11 @@ class Session {
         outdue_ = -1;
     }
 
-    // The cycle state has no setters: the link's own handlers bring it back. A time-out clears
-    // the capture mark with no window and the status mark with the status window, a closed window
-    // the retries, the packet number and what was held, and the start-up reset the pace counts
-    // (and the receive buffer). That reset also clears the 2 MB result block, most of an input's
-    // time: it runs only when the input moved the pace, and a read of nothing clears the buffer.
+    // The link's cycle from its start; the buffers are cleared by the caller where it matters
+    // (the 2 MB result block never is: clearing it would cost most of an input's time).
     void resetlink() {
         link_.windowclosed();
-        link_.timeout();
-        link_.windowopened(WindowKind::ImdSnr);
-        link_.timeout();
-        link_.windowclosed();
-        if (link_.state().tickcount != 0)
-            link_.reset();
-        else
-            sock_->readevent();
+        link_.restart();
         link_.tmr_tick.restart();
         link_.tmr_update.restart();
         const exciter::CycleState& s = link_.state();
