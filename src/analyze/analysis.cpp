@@ -30,10 +30,6 @@ const char* verdict(bool pass) {
     return pass ? "Pass" : "Fail";
 }
 
-nlohmann::json number(double v) {
-    return std::isfinite(v) ? nlohmann::json(v) : nlohmann::json(nullptr);
-}
-
 }  // namespace
 
 Analyser::Analyser() : buffers_(std::make_unique<MeasureBuffers>()) {}
@@ -94,15 +90,7 @@ std::string jsonreport(const std::vector<Outcome>& outcomes) {
             e["verdict"] = !j.locked ? "No signal" : verdict(j.pass());
             if (!o.facts.datetime.empty()) e["datetime"] = o.facts.datetime;
             if (!o.facts.exciter.empty()) e["exciter"] = o.facts.exciter;
-            if (j.locked) {
-                e["mer_db"] = number(j.merdb);
-                e["flatness_pp_db"] = number(j.flatnesspp);
-                e["group_delay_pp_ns"] = number(j.groupdelaypp);
-                e["mask_margin_db"] = number(j.maskmargindb);
-                e["mask_pass"] = j.maskpass;
-                e["flatness_pass"] = j.flatnesspass;
-                e["group_delay_pass"] = j.groupdelaypass;
-            }
+            if (j.locked) records::putjudgement(e, j, "");
         }
         all.push_back(e);
     }

@@ -89,20 +89,22 @@ std::string metatext(const Facts& f) {
         const verdicts::Judgement& j = f.judgement;
         note["korvin:engine_result"] = f.engineresult;
         note["korvin:locked"] = j.locked;
-        if (j.locked) {
-            note["korvin:mer_db"] = number(j.merdb);
-            note["korvin:flatness_pp_db"] = number(j.flatnesspp);
-            note["korvin:group_delay_pp_ns"] = number(j.groupdelaypp);
-            note["korvin:mask_margin_db"] = number(j.maskmargindb);
-            note["korvin:mask_pass"] = j.maskpass;
-            note["korvin:flatness_pass"] = j.flatnesspass;
-            note["korvin:group_delay_pass"] = j.groupdelaypass;
-        }
+        if (j.locked) putjudgement(note, j, "korvin:");
     }
     const json meta = {{"global", global},
                        {"captures", json::array({capture})},
                        {"annotations", json::array({note})}};
     return meta.dump(2) + "\n";
+}
+
+void putjudgement(json& into, const verdicts::Judgement& j, const std::string& prefix) {
+    into[prefix + "mer_db"] = number(j.merdb);
+    into[prefix + "flatness_pp_db"] = number(j.flatnesspp);
+    into[prefix + "group_delay_pp_ns"] = number(j.groupdelaypp);
+    into[prefix + "mask_margin_db"] = number(j.maskmargindb);
+    into[prefix + "mask_pass"] = j.maskpass;
+    into[prefix + "flatness_pass"] = j.flatnesspass;
+    into[prefix + "group_delay_pass"] = j.groupdelaypass;
 }
 
 bool writerecording(const std::string& base, const std::uint8_t* capture, const Facts& facts,

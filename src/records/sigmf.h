@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include <nlohmann/json_fwd.hpp>
+
 #include "engine/verdicts.h"
 
 namespace records {
@@ -48,5 +50,9 @@ bool writerecording(const std::string& base, const std::uint8_t* capture, const 
 bool readrecording(const std::string& path, Recording& out, std::string& error);
 // The metadata's JSON text.
 std::string metatext(const Facts& facts);
+// The figures and verdicts of a locked judgement as JSON members named `prefix` + "mer_db",
+// "flatness_pp_db", "group_delay_pp_ns", "mask_margin_db", "mask_pass", "flatness_pass",
+// "group_delay_pass"; a figure that is not finite is null (JSON has no NaN).
+void putjudgement(nlohmann::json& into, const verdicts::Judgement& j, const std::string& prefix);
 
 }  // namespace records
