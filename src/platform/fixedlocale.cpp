@@ -7,4 +7,9 @@ locale_t fixedlocale() {
     return c;
 }
 
+void keepfixednumbersandtexts() {
+    setlocale(LC_NUMERIC, "C");
+    setlocale(LC_MESSAGES, "C");
+}
+
 }  // namespace platform

@@ -3,8 +3,8 @@
 #include "platform/chartexport.h"
 
 #include <QMetaObject>
-#include <clocale>
 
+#include "platform/fixedlocale.h"
 #include "platform/qt/chartjpeg.h"
 #include "platform/qt/core/qtsocket.h"
 #include "platform/qt/qtformview.h"
@@ -13,11 +13,7 @@ namespace platform::qt {
 
 QtBackend::QtBackend(int& argc, char** argv) {
     if (!QCoreApplication::instance()) app_ = std::make_unique<QApplication>(argc, argv);
-    // The application object takes the process locale from the environment. The program's
-    // figures ("%2.1f" and the like) keep a point as their decimal mark and the system's texts
-    // stay English whatever the desktop's language; character set and dates follow the desktop.
-    std::setlocale(LC_NUMERIC, "C");
-    std::setlocale(LC_MESSAGES, "C");
+    keepfixednumbersandtexts();  // the application object took the locale from the environment
     setbackend(this);
     setchartexporter(&qt::grabchartjpeg);
 }

@@ -1,17 +1,15 @@
 #include "platform/qt/core/qtcorebackend.h"
 
 #include <QMetaObject>
-#include <clocale>
 
+#include "platform/fixedlocale.h"
 #include "platform/qt/core/qtsocket.h"
 
 namespace platform::qt {
 
 QtCoreBackend::QtCoreBackend(int& argc, char** argv) {
     if (!QCoreApplication::instance()) app_ = std::make_unique<QCoreApplication>(argc, argv);
-    // Figures keep a point as their decimal mark and the system's texts stay English.
-    std::setlocale(LC_NUMERIC, "C");
-    std::setlocale(LC_MESSAGES, "C");
+    keepfixednumbersandtexts();  // the application object took the locale from the environment
     setbackend(this);
 }
 
