@@ -61,8 +61,8 @@ bool drawcharts(const std::string& folder, const std::string& name, const std::u
         return false;
     auto eye = std::make_unique<TForm_eye>(host);
     if (!draw(*eye, block, settle, {{&eye->cht_eye, base + "eye.jpg"}}, error)) return false;
-    auto spec = std::make_unique<TForm_spec>(host);
-    if (!draw(*spec, block, settle, {{&spec->cht_spect, base + "spectrum.jpg"}}, error))
+    auto spectrum = std::make_unique<TForm_spec>(host);
+    if (!draw(*spectrum, block, settle, {{&spectrum->cht_spect, base + "spectrum.jpg"}}, error))
         return false;
     auto amp = std::make_unique<TForm_amp>(host);
     return draw(
