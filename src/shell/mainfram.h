@@ -27,9 +27,6 @@ class tautosavethread;
 
 enum RunMode : std::uint8_t { RunNormal = 0, RunDebug = 1, RunSuper = 2 };
 
-using exciter::kNoSignalText;
-using exciter::linkerrormessage;
-
 // "V" and the file version, at most 6 characters.
 std::string versiontext(const std::string& fileversion);
 

@@ -85,26 +85,10 @@ void Tmainform::errorbox(const std::string& text) {
 
 void Tmainform::log(exciter::LogKind kind, const std::string& text, const std::uint8_t* data,
                     std::size_t count) {
-    using exciter::LogKind;
-    unsigned msg = kMsgText;
-    switch (kind) {
-        case LogKind::Text:
-            msg = kMsgText;
-            break;
-        case LogKind::Received:
-            msg = kMsgReceived;
-            break;
-        case LogKind::Sent:
-            msg = kMsgSent;
-            break;
-        case LogKind::DumpFirst:
-            msg = kMsgDumpFirst;
-            break;
-        case LogKind::DumpSecond:
-            msg = kMsgDumpSecond;
-            break;
-    }
-    postlog(msg, text, data, count);
+    // The log thread's message for each kind, in the order LogKind lists them.
+    static constexpr unsigned kMessages[] = {kMsgText, kMsgReceived, kMsgSent, kMsgDumpFirst,
+                                             kMsgDumpSecond};
+    postlog(kMessages[static_cast<std::size_t>(kind)], text, data, count);
 }
 
 void Tmainform::autosave(const std::uint8_t* statusblock) {

@@ -114,7 +114,7 @@ TEST_F(Reassembly, EngineFailureKeepsThePlotSaysNoSignalOnceAndTheRetryPathRecov
     sock->deliver(p);  // refused again: the same run, not logged again
     EXPECT_EQ(window->nosignals, 2);
     const auto lines = loglines();
-    EXPECT_EQ(std::count(lines.begin(), lines.end(), kNoSignalText), 1);
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), exciter::kNoSignalText), 1);
 }
 
 TEST_F(Reassembly, ARunWithoutSignalIsLoggedOnceUntilALockedResultOrANewWindow) {
@@ -139,7 +139,7 @@ TEST_F(Reassembly, ARunWithoutSignalIsLoggedOnceUntilALockedResultOrANewWindow) 
     std::memset(buffers().resultblock + resultlayout::kLockOffset, 0, 24);  // no lock area: locked
     EXPECT_TRUE(main->takeresult(0));
     const auto lines = loglines();
-    EXPECT_EQ(std::count(lines.begin(), lines.end(), kNoSignalText), 3);
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), exciter::kNoSignalText), 3);
 }
 
 TEST_F(Reassembly, StatusFramesMustHaveLength14AndAZeroIndex) {

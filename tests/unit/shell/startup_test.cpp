@@ -198,7 +198,7 @@ TEST_F(Startup, DebugModeFeedsTheOpenWindowWithSyntheticCaptures) {
     EXPECT_TRUE(window->statuses.empty());
     // Noise holds no signal an engine could lock: if the engine says so, one line tells it.
     const auto lines = loglines();
-    EXPECT_EQ(std::count(lines.begin(), lines.end(), kNoSignalText),
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), exciter::kNoSignalText),
               resultlayout::locked(buffers().resultblock) ? 0 : 1);
     // Values stay within -7999..8000.
     for (std::size_t k = 0; k < resultlayout::kSampleCount; ++k) {
