@@ -16,12 +16,7 @@ std::string utcnow() {
     const auto now = system_clock::now();
     const std::time_t t = system_clock::to_time_t(now);
     const auto ms = duration_cast<milliseconds>(now.time_since_epoch()).count() % 1000;
-    std::tm tm{};
-    gmtime_r(&t, &tm);
-    char buf[40];
-    const std::size_t n = std::strftime(buf, sizeof buf, "%Y-%m-%dT%H:%M:%S", &tm);
-    std::snprintf(buf + n, sizeof buf - n, ".%03dZ", static_cast<int>(ms));
-    return buf;
+    return records::isodatetime(t, static_cast<int>(ms));
 }
 
 Keeper::Keeper(std::string folder, std::uint64_t capbytes)

@@ -114,11 +114,7 @@ std::string utcfromlocal(const std::string& stamp) {
     tm.tm_isdst = -1;
     const std::time_t t = std::mktime(&tm);
     if (t == static_cast<std::time_t>(-1)) return {};
-    std::tm utc{};
-    gmtime_r(&t, &utc);
-    char buf[32];
-    std::strftime(buf, sizeof buf, "%Y-%m-%dT%H:%M:%S.000Z", &utc);
-    return buf;
+    return isodatetime(t, 0);
 }
 
 }  // namespace records

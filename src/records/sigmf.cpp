@@ -60,6 +60,15 @@ std::string basename(const std::string& path) {
     return path;
 }
 
+std::string isodatetime(std::time_t seconds, int milliseconds) {
+    std::tm tm{};
+    gmtime_r(&seconds, &tm);
+    char buf[40];
+    const std::size_t n = std::strftime(buf, sizeof buf, "%Y-%m-%dT%H:%M:%S", &tm);
+    std::snprintf(buf + n, sizeof buf - n, ".%03dZ", milliseconds);
+    return buf;
+}
+
 std::string metatext(const Facts& f) {
     json global = {
         {"core:datatype", kDatatype},

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -48,6 +49,10 @@ bool writerecording(const std::string& base, const std::uint8_t* capture, const 
                     std::string& error);
 // Reads a recording back; false with one line naming the file and what is wrong with it.
 bool readrecording(const std::string& path, Recording& out, std::string& error);
+// A capture's time as its metadata writes it: ISO 8601 UTC with milliseconds,
+// "2026-12-10T03:00:00.123Z".
+std::string isodatetime(std::time_t seconds, int milliseconds);
+
 // The metadata's JSON text.
 std::string metatext(const Facts& facts);
 // The figures and verdicts of a locked judgement as JSON members named `prefix` + "mer_db",
