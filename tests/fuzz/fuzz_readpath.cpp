@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "engine/buffers.h"
+#include "fuzz/framebuild.h"
 #include "fuzz/readscript.h"
 #include "link/frames.h"
 #include "platform/testkit/headless.h"
@@ -24,8 +25,9 @@
 
 namespace {
 
+using korvin::fuzz::Bytes;
 using korvin::fuzz::Op;
-using Bytes = std::vector<std::uint8_t>;
+using korvin::fuzz::Reader;
 
 constexpr int kMaxCommands = 300;               // bounds the engine runs per input
 constexpr std::int64_t kMaxVirtualMs = 20'000;  // bounds the timer events and debug-mode captures
@@ -62,37 +64,9 @@ void fail(const char* what) {
     std::abort();
 }
 
-class Reader {
-  public:
-    Reader(const std::uint8_t* d, std::size_t n) : d_(d), n_(n) {}
-    bool more() const { return i_ < n_; }
-    std::uint8_t u8() { return i_ < n_ ? d_[i_++] : 0; }
-    std::size_t u16() { return u8() | (static_cast<std::size_t>(u8()) << 8); }
-    void take(Bytes& out, std::size_t len) {
-        len = std::min(len, n_ - i_);
-        out.insert(out.end(), d_ + i_, d_ + i_ + len);
-        i_ += len;
-    }
-
-  private:
-    const std::uint8_t* d_;
-    std::size_t n_;
-    std::size_t i_ = 0;
-};
-
 Bytes makeframe(std::uint16_t fn, std::uint8_t count, std::uint8_t number, const Bytes& payload) {
-    Bytes f(10 + payload.size());
-    f[0] = kFrameId;
-    f[1] = kFrameHeader;
-    f[2] = static_cast<std::uint8_t>(f.size() & 0xFF);
-    f[3] = static_cast<std::uint8_t>(f.size() >> 8);
-    f[4] = static_cast<std::uint8_t>(fn & 0xFF);
-    f[5] = static_cast<std::uint8_t>(fn >> 8);
-    f[6] = count;
-    f[7] = number;
-    std::copy(payload.begin(), payload.end(), f.begin() + 8);
-    f[f.size() - 2] = calcsum(f.data(), static_cast<int>(f.size() - 2));
-    f[f.size() - 1] = kFrameTail;
+    Bytes f;
+    korvin::fuzz::makeframe(f, fn, count, number, payload.data(), payload.size());
     return f;
 }
 
@@ -109,7 +83,7 @@ Bytes makepacket(Reader& in) {
         }
     }
     Bytes status;
-    in.take(status, 4);
+    in.takeinto(status, 4);
     status.resize(4);
     if (!(flags & 1)) payload.insert(payload.end(), status.begin(), status.end());
     return makeframe(1, count, number, payload);
@@ -155,7 +129,7 @@ class Session {
         switch (static_cast<Op>(in.u8() % Op::OpCount)) {
             case Op::Raw: {
                 Bytes raw;
-                in.take(raw, std::min(in.u16(), kMaxRaw));
+                in.takeinto(raw, std::min(in.u16(), kMaxRaw));
                 append(raw);
                 break;
             }
@@ -164,7 +138,7 @@ class Session {
                 break;
             case Op::Status: {
                 Bytes s;
-                in.take(s, 4);
+                in.takeinto(s, 4);
                 s.resize(4);
                 append(makeframe(2, 0, 0, s));
                 break;
@@ -173,7 +147,7 @@ class Session {
                 const auto fn = static_cast<std::uint16_t>(in.u16());
                 const std::uint8_t count = in.u8(), number = in.u8();
                 Bytes payload;
-                in.take(payload, in.u8());
+                in.takeinto(payload, in.u8());
                 append(makeframe(fn, count, number, payload));
                 break;
             }
