@@ -18,7 +18,8 @@
 #include <string>
 #include <vector>
 
-extern char** environ;
+#include "support/childenvironment.h"
+
 
 namespace korvin::test {
 
@@ -135,19 +136,10 @@ class KorvinProcess {
         std::vector<char*> argv;
         for (auto& a : argtext) argv.push_back(a.data());
         argv.push_back(nullptr);
-        std::vector<std::string> envtext{"QT_QPA_PLATFORM=offscreen", "KORVIN_DRIVER=1"};
-        envtext.insert(envtext.end(), env.begin(), env.end());
-        const auto replaced = [&](const std::string& v) {
-            for (const auto& mine : envtext)
-                if (v.compare(0, mine.find('=') + 1, mine, 0, mine.find('=') + 1) == 0) return true;
-            return false;
-        };
-        for (char** e = environ; *e; ++e)
-            if (!replaced(*e)) envtext.emplace_back(*e);
-        std::vector<char*> envp;
-        for (auto& v : envtext) envp.push_back(v.data());
-        envp.push_back(nullptr);
-        if (posix_spawnp(&pid_, exe.c_str(), &fa, nullptr, argv.data(), envp.data()) != 0)
+        std::vector<std::string> mine{"QT_QPA_PLATFORM=offscreen", "KORVIN_DRIVER=1"};
+        mine.insert(mine.end(), env.begin(), env.end());
+        ChildEnvironment environment(std::move(mine));
+        if (posix_spawnp(&pid_, exe.c_str(), &fa, nullptr, argv.data(), environment.envp()) != 0)
             pid_ = -1;
         posix_spawn_file_actions_destroy(&fa);
         ::close(inpipe[0]);

@@ -29,7 +29,8 @@
 #include <thread>
 #include <vector>
 
-extern char** environ;
+#include "support/childenvironment.h"
+
 
 namespace korvin::test {
 
@@ -173,18 +174,9 @@ class MonitorProcess {
         std::vector<char*> argv;
         for (auto& a : argtext) argv.push_back(a.data());
         argv.push_back(nullptr);
-        std::vector<std::string> envtext = env;
-        const auto replaced = [&](const std::string& v) {
-            for (const auto& mine : envtext)
-                if (v.compare(0, mine.find('=') + 1, mine, 0, mine.find('=') + 1) == 0) return true;
-            return false;
-        };
-        for (char** e = environ; *e; ++e)
-            if (!replaced(*e)) envtext.emplace_back(*e);
-        std::vector<char*> envp;
-        for (auto& v : envtext) envp.push_back(v.data());
-        envp.push_back(nullptr);
-        if (posix_spawn(&pid_, argv[0], &fa, nullptr, argv.data(), envp.data()) != 0) pid_ = -1;
+        ChildEnvironment environment(env);
+        if (posix_spawn(&pid_, argv[0], &fa, nullptr, argv.data(), environment.envp()) != 0)
+            pid_ = -1;
         posix_spawn_file_actions_destroy(&fa);
         ::close(fds[1]);
         if (pid_ <= 0) {
