@@ -20,7 +20,6 @@
 
 #include "support/childenvironment.h"
 
-
 namespace korvin::test {
 
 // How the program is started beyond its arguments and environment.

@@ -31,7 +31,6 @@
 
 #include "support/childenvironment.h"
 
-
 namespace korvin::test {
 
 struct WatchedExciter {
