@@ -115,16 +115,16 @@ class ExactBlock {
     ExactBlock() = default;
     ExactBlock(const ExactBlock&) = delete;
     ExactBlock& operator=(const ExactBlock&) = delete;
-    ~ExactBlock() { ASAN_UNPOISON_MEMORY_REGION(block_.get(), size_); }
+    ~ExactBlock() { __asan_unpoison_memory_region(block_.get(), size_); }
 
     const std::uint8_t* hold(const Bytes& b) {
-        ASAN_UNPOISON_MEMORY_REGION(block_.get(), size_);
+        __asan_unpoison_memory_region(block_.get(), size_);
         if (!block_ || b.size() > size_) {
             size_ = std::max({b.size(), 2 * size_, std::size_t{64}});
             block_ = std::make_unique<std::uint8_t[]>(size_);
         }
         std::copy(b.begin(), b.end(), block_.get());
-        ASAN_POISON_MEMORY_REGION(block_.get() + b.size(), size_ - b.size());
+        __asan_poison_memory_region(block_.get() + b.size(), size_ - b.size());
         return block_.get();
     }
 
@@ -188,6 +188,7 @@ class OwnerDouble : public exciter::LinkOwner {
         ++statuses;
     }
     void shownosignal() override { ++nosignals; }
+    void frameerror(int code) override { framecode = code; }
     void closewindow() override {
         window = false;
         link_.windowclosed();
@@ -207,6 +208,7 @@ class OwnerDouble : public exciter::LinkOwner {
 
     bool window = false;  // a measurement window is open
     int datas = 0, statuses = 0, nosignals = 0;
+    int framecode = FrameOk;  // the format error the link last reported
     const std::uint8_t* received = nullptr;
     std::size_t receivedcount = 0;
 
@@ -464,6 +466,7 @@ class Session {
         checkexact(piece_);
         model_.queue.append(piece_.data(), n);
         const Before b = snapshot();
+        owner_.framecode = FrameOk;
         sock_->deliver(piece_);
         predict(b);
     }
@@ -483,15 +486,19 @@ class Session {
              "read logged from elsewhere");
         need(std::equal(model_.image.begin(), model_.image.end(), rxframe_),
              "receive buffer differs from the bytes read");
-        if (expecting && model_.partial(n)) {
+        // Only a frame taken as a reply is judged, and its format error reported.
+        const bool held = expecting && model_.partial(n);
+        const bool judged = expecting && !held;
+        need(owner_.framecode ==
+                 (judged ? expectedcheck(model_.image.data(), kRxFrameSize) : FrameOk),
+             "format error reported for the bytes read");
+        if (held) {
             model_.held = n;
             unchanged(b);
             return;
         }
         if (!expecting) return unchanged(b);
         need(link_.state().retrycount == 0, "a reply did not reset the retry count");
-        need(checkframe(rxframe_, kRxFrameSize) == expectedcheck(model_.image.data(), kRxFrameSize),
-             "validation code of the receive buffer");
         const std::uint8_t* f = model_.image.data();
         const int fn = functioncode(f);
         const std::size_t len = framelength(f);
