@@ -2,8 +2,10 @@
 // object, for the whole run, and never allocated, freed or moved on the data path.
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "engine/resultlayout.h"
 
@@ -23,14 +25,22 @@ inline std::int32_t samplevalue(const std::uint8_t* p) {
 }
 
 // Splits one 16384-byte half of a capture (I, Q little-endian 16-bit pairs) into its I and Q
-// arrays of the sample block.
+// arrays of the sample block. On a little-endian machine each pair is read as one 32-bit word: a
+// loop that clang also turns into vector instructions (byte by byte it stays scalar there).
 inline void splithalf(const std::uint8_t* capture, std::int32_t* samples, int half) {
     const std::uint8_t* src = capture + half * kHalfBytes;
     std::int32_t* i = samples + half * 2 * kHalfWords;
     std::int32_t* q = i + kHalfWords;
     for (std::size_t k = 0; k < kHalfWords; ++k) {
-        i[k] = samplevalue(src + 4 * k);
-        q[k] = samplevalue(src + 4 * k + 2);
+        if constexpr (std::endian::native == std::endian::little) {
+            std::uint32_t pair;
+            std::memcpy(&pair, src + 4 * k, sizeof pair);
+            i[k] = static_cast<std::int16_t>(pair & 0xFFFF);
+            q[k] = static_cast<std::int16_t>(pair >> 16);
+        } else {
+            i[k] = samplevalue(src + 4 * k);
+            q[k] = samplevalue(src + 4 * k + 2);
+        }
     }
 }
 
