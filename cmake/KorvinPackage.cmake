@@ -2,9 +2,12 @@
 # `make package` at the top).
 install(FILES ${CMAKE_SOURCE_DIR}/resources/korvin.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
-# The main window's own icon.
+# The main window's own icon for menus' small sizes, and a drawing for every larger one (launchers
+# and docks would scale the 16-pixel image up to a blur).
 install(FILES ${CMAKE_SOURCE_DIR}/resources/images/il1_5.png
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/16x16/apps RENAME korvin.png)
+install(FILES ${CMAKE_SOURCE_DIR}/resources/korvin.svg
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 install(FILES ${CMAKE_SOURCE_DIR}/README.md DESTINATION ${KORVIN_INSTALL_DOCDIR})
 
 # Everything the package holds, built: cpack itself builds nothing.

@@ -83,5 +83,6 @@ desktop-file-validate "$usr/share/applications/korvin.desktop" \
 icon=$usr/share/icons/hicolor/16x16/apps/korvin.png
 [ "$(od -An -tx1 -N8 "$icon" | tr -d ' \n')" = 89504e470d0a1a0a ] || fail "icon is not a PNG"
 [ "$(od -An -tx1 -j16 -N8 "$icon" | tr -d ' \n')" = 0000001000000010 ] || fail "icon not 16x16"
+grep -q '<svg ' "$usr/share/icons/hicolor/scalable/apps/korvin.svg" || fail "no scalable icon"
 [ -f "$usr/share/doc/korvin/README.md" ] || fail "README not installed"
 echo "package ok: $(find "$root" -type f | wc -l) files"
