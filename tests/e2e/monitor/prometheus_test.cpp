@@ -1,5 +1,6 @@
-// korvin-monitor under a real Prometheus: three simulated exciters (clean, faulty, and one
-// that stops), scraped every second with the shipped alert rules, their `for:` shortened.
+// korvin-monitor under a real Prometheus: four simulated exciters (clean, faulty, one that stops
+// and one that never answers), scraped every second with the shipped alert rules, their `for:`
+// shortened.
 #include <gtest/gtest.h>
 #include <httplib.h>
 
@@ -152,10 +153,14 @@ TEST_F(MonitorUnderPrometheus, FiguresMatchTheExcitersAndTheRightAlertsFire) {
     SimProcess clean({"--snr", "32", "--nonlinear", "0.005", "--record", "/dev/null"});
     SimProcess faulty({"--snr", "12", "--nonlinear", "0.05", "--record", "/dev/null"});
     SimProcess stopped({"--snr", "32", "--nonlinear", "0.005"});
-    ASSERT_TRUE(clean.started() && faulty.started() && stopped.started());
+    SimProcess mute({"--silent"});
+    ASSERT_TRUE(clean.started() && faulty.started() && stopped.started() && mute.started());
     const int monitorport = korvin::test::freeport();
     const int serverport = korvin::test::freeport();
-    startmonitor({{"clean", clean.port()}, {"faulty", faulty.port()}, {"stopped", stopped.port()}},
+    startmonitor({{"clean", clean.port()},
+                  {"faulty", faulty.port()},
+                  {"stopped", stopped.port()},
+                  {"mute", mute.port()}},
                  monitorport);
     startprometheus(serverport, monitorport);
     Prometheus prom(serverport);
@@ -192,15 +197,18 @@ TEST_F(MonitorUnderPrometheus, FiguresMatchTheExcitersAndTheRightAlertsFire) {
                               "KorvinMaskFailing firing", "KorvinExciterImdHigh firing",
                               "KorvinExciterImdHigh firing"};
     const Set stoppedalerts = {"KorvinExciterDown firing"};
+    const Set mutealerts = {"KorvinExciterNotAnswering firing"};  // its link stays up
     std::map<std::string, Set> seen;
     EXPECT_TRUE(eventually(
         [&] {
             seen = prom.alerts();
-            return seen["faulty"] == faultyalerts && seen["stopped"] == stoppedalerts;
+            return seen["faulty"] == faultyalerts && seen["stopped"] == stoppedalerts &&
+                   seen["mute"] == mutealerts;
         },
         20000));
     EXPECT_EQ(seen["faulty"], faultyalerts);
     EXPECT_EQ(seen["stopped"], stoppedalerts);
+    EXPECT_EQ(seen["mute"], mutealerts);
     EXPECT_EQ(seen["clean"], Set{});
     EXPECT_EQ(seen["-"], Set{});  // none without an exciter: the monitor itself is scraped
 
