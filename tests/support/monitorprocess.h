@@ -1,6 +1,6 @@
 // Runs korvin-monitor for a test or benchmark: writes its monitor file (the metrics on a free
-// loopback port), starts it, collects its standard error on a reader thread (it logs there, and
-// a full pipe would stall it) and reads GET /metrics over a plain socket.
+// loopback port), starts it with its standard error (where it logs) read line by line, and
+// reads GET /metrics over a plain socket.
 //
 //   korvin::test::MonitorProcess mon(folder, {{"a", sim.port(), 1, 2}});
 //   ASSERT_TRUE(mon.started());
@@ -8,28 +8,23 @@
 #pragma once
 
 #include <arpa/inet.h>
-#include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <mutex>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
-#include "support/childenvironment.h"
+#include "support/lineprocess.h"
 
 namespace korvin::test {
 
@@ -54,7 +49,7 @@ inline std::optional<double> sample(const std::string& text, const std::string& 
     return std::nullopt;
 }
 
-class MonitorProcess {
+class MonitorProcess : public LineProcess {
   public:
     // `env` ("NAME=value") is added to the caller's environment, replacing a name it has.
     MonitorProcess(const std::filesystem::path& folder, const std::vector<WatchedExciter>& exciters,
@@ -70,58 +65,27 @@ class MonitorProcess {
                 out << "[exciter " << e.name << "]\naddress = 127.0.0.1\nport = " << e.port
                     << "\nstatus = " << e.statusevery << "\ncapture = " << e.captureevery << "\n";
         }
-        spawn({binary, file.string()}, env);
+        start({binary, file.string()}, STDERR_FILENO, env);
         // "korvin-monitor: watching N exciters, metrics on http://127.0.0.1:PORT/metrics"
-        const auto end =
-            std::chrono::steady_clock::now() + std::chrono::milliseconds(start_timeout_ms);
-        while (port_ == 0 && std::chrono::steady_clock::now() < end && alive()) {
-            for (const auto& l : lines()) {
-                const auto at = l.find("metrics on http://127.0.0.1:");
-                if (at != std::string::npos) port_ = std::atoi(l.c_str() + at + 28);
-            }
-            ::poll(nullptr, 0, 20);
+        const std::string announce = "metrics on http://127.0.0.1:";
+        const auto line =
+            waitfor([&](const std::string& l) { return l.find(announce) != std::string::npos; },
+                    start_timeout_ms);
+        if (line) {
+            const std::string text = lines()[*line];
+            port_ = std::atoi(text.c_str() + text.find(announce) + announce.size());
         }
     }
-    ~MonitorProcess() {
-        stop();
-        if (reader_.joinable()) reader_.join();
-    }
-    MonitorProcess(const MonitorProcess&) = delete;
-    MonitorProcess& operator=(const MonitorProcess&) = delete;
 
     bool started() const { return port_ > 0; }
-    pid_t pid() const { return pid_; }
     int port() const { return port_; }
-
-    bool alive() {
-        if (pid_ <= 0) return false;
-        int status = 0;
-        if (::waitpid(pid_, &status, WNOHANG) != pid_) return true;
-        status_ = status;
-        pid_ = -1;
-        return false;
-    }
 
     // SIGTERM, then SIGKILL after 10 s; the exit code (128 + signal when killed, -1 when it
     // never ran).
     int stop() {
-        if (pid_ > 0) {
-            ::kill(pid_, SIGTERM);
-            const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-            while (alive() && std::chrono::steady_clock::now() < end) ::poll(nullptr, 0, 20);
-            if (pid_ > 0) {
-                ::kill(pid_, SIGKILL);
-                ::waitpid(pid_, &status_, 0);
-                pid_ = -1;
-            }
-        }
-        if (status_ == -1) return -1;
-        return WIFEXITED(status_) ? WEXITSTATUS(status_) : 128 + WTERMSIG(status_);
-    }
-
-    std::vector<std::string> lines() const {
-        std::lock_guard lock(mutex_);
-        return lines_;
+        const int status = LineProcess::stop();
+        if (status == -1) return -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     }
 
     // The body of GET /metrics; "" when no complete 200 answer came within timeout_ms.
@@ -163,52 +127,7 @@ class MonitorProcess {
         }
     }
 
-    void spawn(const std::vector<std::string>& args, const std::vector<std::string>& env) {
-        int fds[2];
-        if (::pipe2(fds, O_CLOEXEC) != 0) return;
-        posix_spawn_file_actions_t fa;
-        posix_spawn_file_actions_init(&fa);
-        posix_spawn_file_actions_adddup2(&fa, fds[1], STDERR_FILENO);
-        std::vector<std::string> argtext = args;
-        std::vector<char*> argv;
-        for (auto& a : argtext) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        ChildEnvironment environment(env);
-        if (posix_spawn(&pid_, argv[0], &fa, nullptr, argv.data(), environment.envp()) != 0)
-            pid_ = -1;
-        posix_spawn_file_actions_destroy(&fa);
-        ::close(fds[1]);
-        if (pid_ <= 0) {
-            ::close(fds[0]);
-            return;
-        }
-        reader_ = std::thread([this, fd = fds[0]] { readlines(fd); });
-    }
-
-    void readlines(int fd) {
-        std::string partial;
-        char buffer[4096];
-        for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) != 0;) {
-            if (n < 0) {
-                if (errno == EINTR) continue;
-                break;
-            }
-            partial.append(buffer, static_cast<std::size_t>(n));
-            std::lock_guard lock(mutex_);
-            for (std::size_t eol; (eol = partial.find('\n')) != std::string::npos;) {
-                lines_.push_back(partial.substr(0, eol));
-                partial.erase(0, eol + 1);
-            }
-        }
-        ::close(fd);
-    }
-
-    pid_t pid_ = -1;
-    int status_ = -1;
     int port_ = 0;
-    std::thread reader_;
-    mutable std::mutex mutex_;
-    std::vector<std::string> lines_;
 };
 
 }  // namespace korvin::test
