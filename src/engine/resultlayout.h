@@ -129,6 +129,73 @@ inline void writelock(std::uint8_t* b, LockReason reason) {
     write(b, kLockReasonOffset, static_cast<double>(reason));
 }
 
+// The figures an analyser shows besides the plots, in an area of the engine's own after the lock
+// area: at 1049088 (0x100200) the 8-byte marker "KVMEAS01", then kMeasureCount doubles (a
+// Measure each). Beside it: the discrete spurs found (kMaxSpurs pairs of MHz from the channel
+// centre and dBc, the first SpurCount of them valid, strongest first), the echo profile (the
+// channel's impulse response, dB relative to the main path, at one point a symbol from -128 to
+// +128 symbols, about +-11.9 us) and the complementary cumulative distribution of the
+// capture's power (the fraction of samples whose power lies more than x dB above the mean, x
+// from 0 to 12 dB in 0.1 dB steps) with the same curve for an ideal 8-VSB signal. Like the
+// lock area, an engine without them leaves the marker out, and nothing there is read then; the
+// values stand only for a locked capture.
+constexpr std::size_t kMeasuresOffset = 1049088;  // 0x100200
+constexpr std::size_t kMeasureCount = 16;
+constexpr char kMeasuresMarker[8] = {'K', 'V', 'M', 'E', 'A', 'S', '0', '1'};
+constexpr std::size_t kSpursOffset = 1049344;  // 0x100300
+constexpr std::size_t kMaxSpurs = 16;
+constexpr std::size_t kEchoProfileOffset = 1049600;  // 0x100400
+constexpr std::size_t kEchoProfileHalf = 128;        // symbols either side of the main path
+constexpr std::size_t kEchoProfilePoints = 2 * kEchoProfileHalf + 1;
+constexpr std::size_t kCcdfOffset = 1052672;       // 0x101000
+constexpr std::size_t kCcdfIdealOffset = 1053696;  // 0x101400
+constexpr std::size_t kCcdfPoints = 121;
+constexpr double kCcdfStepDb = 0.1;
+
+enum Measure : std::size_t {
+    PilotLevelRelDb = 0,     // pilot relative to its nominal 1.25 on the symbol levels, dB
+    CarrierFrequencyHz,      // carrier offset from the nominal channel centre, Hz
+    SymbolRateErrorPpm,      // symbol clock relative to 10.762238 MHz, parts per million
+    MerEqualisedDb,          // MER after the equaliser
+    MerUnequalisedDb,        // MER a receiver without an equaliser sees (gain and phase only)
+    EvmPercent,              // RMS error vector over the RMS of the levels, after the equaliser
+    LargestEchoDb,           // strongest echo outside the main path, dB relative to it
+    LargestEchoUs,           // its delay, us (negative: a pre-echo)
+    PaprDb,                  // power exceeded by 0.1 % of the samples, dB over the mean
+    MaskIntegratedPass,      // 1.0 when the 500 kHz integrated powers stay within the mask
+    MaskIntegratedMarginDb,  // smallest room to the mask, dB (negative: fails)
+    MaskIntegratedWorstMHz,  // the window centre where that room is smallest
+    SpurCount,               // spurs written at kSpursOffset
+};
+
+inline bool hasmeasures(const std::uint8_t* b) {
+    return std::memcmp(b + kMeasuresOffset, kMeasuresMarker, sizeof kMeasuresMarker) == 0;
+}
+inline double measure(const std::uint8_t* b, Measure m) {
+    return read(b, kMeasuresOffset + 8 + 8 * static_cast<std::size_t>(m));
+}
+inline void writemeasure(std::uint8_t* b, Measure m, double v) {
+    write(b, kMeasuresOffset + 8 + 8 * static_cast<std::size_t>(m), v);
+}
+inline void writemeasuresmarker(std::uint8_t* b) {
+    std::memcpy(b + kMeasuresOffset, kMeasuresMarker, sizeof kMeasuresMarker);
+}
+inline double spurmhz(const std::uint8_t* b, std::size_t i) {
+    return read(b, kSpursOffset + 16 * i);
+}
+inline double spurdbc(const std::uint8_t* b, std::size_t i) {
+    return read(b, kSpursOffset + 16 * i + 8);
+}
+inline double echoprofile(const std::uint8_t* b, std::size_t i) {
+    return read(b, kEchoProfileOffset + 8 * i);
+}
+inline double ccdf(const std::uint8_t* b, std::size_t i) {
+    return read(b, kCcdfOffset + 8 * i);
+}
+inline double ccdfideal(const std::uint8_t* b, std::size_t i) {
+    return read(b, kCcdfIdealOffset + 8 * i);
+}
+
 // x positions on the charts follow from the index, not from the block.
 inline double eyex(std::size_t j) {
     return 1.0 + (static_cast<double>(j) - 5.0) / 11.0;
@@ -138,6 +205,12 @@ inline double spectrumx(std::size_t i) {
 }
 inline double responsex(std::size_t i) {
     return -3.0 + 6.0 * i / 2048;
+}
+inline double echoprofilex(std::size_t i) {  // us
+    return (static_cast<double>(i) - static_cast<double>(kEchoProfileHalf)) / 10.762238;
+}
+inline double ccdfx(std::size_t i) {  // dB above the mean power
+    return kCcdfStepDb * static_cast<double>(i);
 }
 
 }  // namespace resultlayout

@@ -25,6 +25,11 @@ inline bool scrub(std::uint8_t* results) {
         {rl::kGroupErrorOffset, rl::kResponsePoints},
         {rl::kFiguresOffset, rl::kFigureCount},
         {rl::kDiagnosticsOffset, rl::kDiagnosticCount},
+        {rl::kMeasuresOffset + 8, rl::kMeasureCount},
+        {rl::kSpursOffset, 2 * rl::kMaxSpurs},
+        {rl::kEchoProfileOffset, rl::kEchoProfilePoints},
+        {rl::kCcdfOffset, rl::kCcdfPoints},
+        {rl::kCcdfIdealOffset, rl::kCcdfPoints},
     };
     bool finite = true;
     for (const auto& region : kRegions) {
