@@ -22,6 +22,8 @@ Signal (each capture is the next 8192 samples of one continuous signal):
   --tilt DB            amplitude tilt, peak-to-peak over +-3 MHz
   --ripple DB          amplitude ripple, peak-to-peak
   --gd-ripple NS       group-delay ripple, peak-to-peak
+  --echo DB,US         an echo DB (at most 0) relative to the main path, delayed US
+                       microseconds (negative: a pre-echo; |US| at most 25); repeatable
   --nonlinear K        third-order non-linearity (raises the shoulders)
   --carrier-offset HZ  frequency error of the capture centre
   --phase RAD          carrier phase

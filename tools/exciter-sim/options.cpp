@@ -30,6 +30,14 @@ bool tostatus(const std::string& text, StatusBlock& out) {
     return true;
 }
 
+// "DB,US": an echo no stronger than the main path, within the delay the shaping filter carries.
+bool toecho(const std::string& text, vsb::Echo& out) {
+    const auto comma = text.find(',');
+    if (comma == std::string::npos) return false;
+    return todouble(text.substr(0, comma), out.db) && todouble(text.substr(comma + 1), out.us) &&
+           out.db <= 0 && std::abs(out.us) <= vsb::kMaxEchoUs;
+}
+
 using Setter = std::function<bool(Options&, const std::string&)>;
 
 Setter integer(long lo, long hi, std::function<void(Options&, long)> set) {
@@ -64,6 +72,13 @@ const std::map<std::string, Setter>& valuedoptions() {
         {"ripple", real(&vsb::Impairments::rippledb)},
         {"gd-ripple", real(&vsb::Impairments::gdripplens)},
         {"nonlinear", real(&vsb::Impairments::nonlinearity)},
+        {"echo",
+         [](Options& o, const std::string& v) {
+             vsb::Echo echo;
+             if (!toecho(v, echo)) return false;
+             o.impairments.echoes.push_back(echo);
+             return true;
+         }},
         {"carrier-offset", real(&vsb::Impairments::carrieroffsethz)},
         {"phase", real(&vsb::Impairments::carrierphase)},
         {"timing", real(&vsb::Impairments::timingoffset)},

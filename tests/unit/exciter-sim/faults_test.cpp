@@ -30,9 +30,10 @@ TEST(SimSelector, PicksListedOrEveryNthReply) {
 TEST(SimOptions, ReadsValuesFlagsAndRejectsBadInput) {
     Options o;
     std::string error;
-    ASSERT_TRUE(parseoptions({"--port", "0", "--snr=27.5", "--packets", "4", "--short-packets",
-                              "--status", "00476867", "--drop", "every:3", "--delay", "15"},
-                             o, error))
+    ASSERT_TRUE(parseoptions(
+        {"--port", "0", "--snr=27.5", "--packets", "4", "--short-packets", "--status", "00476867",
+         "--drop", "every:3", "--delay", "15", "--echo", "-10,1", "--echo=-20,-8.5"},
+        o, error))
         << error;
     EXPECT_EQ(o.port, 0);
     EXPECT_EQ(o.bind, "127.0.0.1");
@@ -43,6 +44,11 @@ TEST(SimOptions, ReadsValuesFlagsAndRejectsBadInput) {
     EXPECT_EQ(o.faults.drop.every, 3u);
     EXPECT_EQ(o.faults.delayms, 15);
     EXPECT_TRUE(o.faults.delayed.matches(1)) << "--delay holds back every reply by default";
+    ASSERT_EQ(o.impairments.echoes.size(), 2u);
+    EXPECT_DOUBLE_EQ(o.impairments.echoes[0].db, -10);
+    EXPECT_DOUBLE_EQ(o.impairments.echoes[0].us, 1);
+    EXPECT_DOUBLE_EQ(o.impairments.echoes[1].db, -20);
+    EXPECT_DOUBLE_EQ(o.impairments.echoes[1].us, -8.5);
 
     for (const std::vector<std::string>& bad :
          std::vector<std::vector<std::string>>{{"--packets", "33"},
@@ -52,6 +58,11 @@ TEST(SimOptions, ReadsValuesFlagsAndRejectsBadInput) {
                                                {"--snr", "nan"},
                                                {"--status", "0047686"},
                                                {"--status", "0047686G"},
+                                               {"--echo", "-10"},
+                                               {"--echo", "-10,1,2"},
+                                               {"--echo", ",1"},
+                                               {"--echo", "3,1"},
+                                               {"--echo", "-10,26"},
                                                {"--drop"},
                                                {"--frobnicate"},
                                                {"stray"},

@@ -30,7 +30,10 @@ Complex channeldistortion(double fhz, const Impairments& imp) {
     const double a = imp.gdripplens * 1e-9 / 2;
     const double w = 2 * kPi * imp.gdripplecycles / kChannelWidth;
     const double phase = w > 0 ? -2 * kPi * a * (1 - std::cos(w * fhz)) / w : 0.0;
-    return std::pow(10.0, ampdb / 20) * std::polar(1.0, phase);
+    Complex echoes = 1.0;
+    for (const Echo& e : imp.echoes)
+        echoes += std::polar(std::pow(10.0, e.db / 20), -2 * kPi * fhz * e.us * 1e-6);
+    return std::pow(10.0, ampdb / 20) * std::polar(1.0, phase) * echoes;
 }
 
 double outputfilter(double fhz) {

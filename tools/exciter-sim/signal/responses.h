@@ -17,7 +17,7 @@ using Complex = std::complex<double>;
 // on the lower half-power point), zero beyond +-Fs/4 * (1 + roll-off), i.e. about +-3 MHz.
 double rrcamplitude(double fhz);
 
-// The exciter's linear distortion: amplitude tilt and ripple, group-delay ripple.
+// The exciter's linear distortion: amplitude tilt and ripple, group-delay ripple, echoes.
 Complex channeldistortion(double fhz, const Impairments& imp);
 
 // The output (mask) filter after the power stage: flat well past the channel edge, so the

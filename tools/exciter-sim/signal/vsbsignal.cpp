@@ -20,7 +20,9 @@ namespace {
 constexpr double kPi = std::numbers::pi;
 constexpr double kRate2 = 2 * kSymbolRate;  // the exciter works at twice the symbol rate
 constexpr std::size_t kShapingGrid = 1 << 16;
-constexpr std::size_t kShapingTaps = 32767;  // long enough for a sharp +-3 MHz edge
+// Long enough for a sharp +-3 MHz edge. Centred, spanning +-760 us, with the Kaiser window still
+// above 0.995 at +-kMaxEchoUs: echoes and pre-echoes pass at their level.
+constexpr std::size_t kShapingTaps = 32767;
 constexpr std::size_t kOutputGrid = 1 << 12;
 constexpr std::size_t kOutputTaps = 1023;
 constexpr double kPilotLevel = 1.25;

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 namespace vsb {
 
@@ -12,6 +13,14 @@ constexpr double kSymbolRate = 10.762238e6;  // Hz; also the capture's sample ra
 constexpr double kPilotOffset = -2.69e6;     // Hz from the channel centre (exactly -Fs/4)
 constexpr double kRollOff = 0.1152;
 constexpr std::size_t kCaptureSamples = 8192;
+
+constexpr double kMaxEchoUs = 25.0;  // largest |delay| the shaping filter carries faithfully
+
+// A copy of the signal beside the main path (a reflection, or a multipath in the output stage).
+struct Echo {
+    double db = 0.0;  // level relative to the main path
+    double us = 0.0;  // delay; negative: a pre-echo, ahead of the main path
+};
 
 struct Impairments {
     // In-channel AWGN: the levels' mean square (21) over the in-phase noise power that an
@@ -22,6 +31,8 @@ struct Impairments {
     double ripplecycles = 3.0;    // ripple periods across the 6 MHz channel
     double gdripplens = 0.0;      // sinusoidal group-delay ripple, peak-to-peak
     double gdripplecycles = 3.0;  // ripple periods across the 6 MHz channel
+    // Linear echoes: H(f) = 1 + sum a exp(-j 2 pi f tau), a = 10^(db/20), tau = us.
+    std::vector<Echo> echoes;
     // Third-order coefficient k: y = x (1 - k |x|^2 / mean |x|^2) before the output filter.
     // It raises the shoulders; 0.03 puts them near -45 dB, over the emission mask.
     double nonlinearity = 0.0;
