@@ -30,6 +30,22 @@ const char* verdict(bool pass) {
     return pass ? "Pass" : "Fail";
 }
 
+// "  pilot -0.12 dB  carrier 3.10 Hz ... spurs 1 (1.25 MHz -62.00 dBc)", or "" without them.
+std::string measurestext(const verdicts::Measures& m) {
+    if (!m.present) return "";
+    std::string t =
+        "  pilot " + fixed(m.pilotleveldb, "dB") + "  carrier " + fixed(m.carrieroffsethz, "Hz") +
+        "  symbol rate " + fixed(m.symbolrateppm, "ppm") + "  MER unequalised " +
+        fixed(m.merunequaliseddb, "dB") + "  EVM " + fixed(m.evmpercent, "%") + "  echo " +
+        fixed(m.echodb, "dB") + " at " + fixed(m.echous, "us") + "  PAPR " + fixed(m.paprdb, "dB") +
+        "  integrated mask " + verdict(m.maskintegratedpass) + " (margin " +
+        fixed(m.maskintegratedmargindb, "dB") + ")  spurs " + std::to_string(m.spurcount);
+    for (std::size_t i = 0; i < m.spurcount; ++i)
+        t += (i == 0 ? " (" : ", ") + fixed(m.spurs[i].mhz, "MHz") + " " +
+             fixed(m.spurs[i].dbc, "dBc") + (i + 1 == m.spurcount ? ")" : "");
+    return t;
+}
+
 }  // namespace
 
 Analyser::Analyser() : buffers_(std::make_unique<MeasureBuffers>()) {}
@@ -75,7 +91,8 @@ std::string textline(const Outcome& o) {
     return o.file + ": " + verdict(j.pass()) + "  MER " + fixed(j.merdb, "dB") + "  flatness " +
            fixed(j.flatnesspp, "dB") + " p-p " + verdict(j.flatnesspass) + "  group delay " +
            fixed(j.groupdelaypp, "ns") + " p-p " + verdict(j.groupdelaypass) + "  mask " +
-           verdict(j.maskpass) + " (margin " + fixed(j.maskmargindb, "dB") + ")";
+           verdict(j.maskpass) + " (margin " + fixed(j.maskmargindb, "dB") + ")" +
+           measurestext(j.measures);
 }
 
 std::string jsonreport(const std::vector<Outcome>& outcomes) {

@@ -40,7 +40,8 @@ struct Input {
 std::vector<Input> expandinputs(const std::vector<std::string>& args);
 
 // "NAME: Pass  MER 31.84 dB  flatness 0.00 dB p-p Pass  group delay 0.42 ns p-p Pass  mask Pass
-// (margin 10.31 dB)", "NAME: No signal", or "NAME: error: ..." for bad input.
+// (margin 10.31 dB)" followed by the engine's measures when it wrote them ("  pilot 0.02 dB
+// carrier 1.20 Hz ..."), "NAME: No signal", or "NAME: error: ..." for bad input.
 std::string textline(const Outcome& o);
 // An array of one object per outcome.
 std::string jsonreport(const std::vector<Outcome>& outcomes);

@@ -30,6 +30,11 @@ bool always(double v, double& out) {
     return true;
 }
 
+// A figure of the engine's measures area: none unless the last locked capture had them.
+bool measured(const ExciterFigures& f, double v, double& out) {
+    return f.hasmeasurement && f.measures.present && always(v, out);
+}
+
 const std::vector<Family>& families() {
     using F = const ExciterFigures&;
     static const std::vector<Family> all = {
@@ -59,6 +64,34 @@ const std::vector<Family>& families() {
          [](F f, double& v) { return f.hasmeasurement && always(f.flatnesspass, v); }},
         {"korvin_group_delay_pass", "gauge", "1 when the group delay is within its limits.",
          [](F f, double& v) { return f.hasmeasurement && always(f.groupdelaypass, v); }},
+        {"korvin_mer_unequalised_db", "gauge",
+         "MER a receiver without an equaliser would see (gain and phase only) (dB).",
+         [](F f, double& v) { return measured(f, f.measures.merunequaliseddb, v); }},
+        {"korvin_evm_ratio", "gauge", "RMS error vector over the RMS of the levels, equalised.",
+         [](F f, double& v) { return measured(f, f.measures.evmpercent / 100, v); }},
+        {"korvin_pilot_level_db", "gauge", "Pilot level relative to its nominal (dB).",
+         [](F f, double& v) { return measured(f, f.measures.pilotleveldb, v); }},
+        {"korvin_carrier_offset_hertz", "gauge", "Carrier offset from the channel centre (Hz).",
+         [](F f, double& v) { return measured(f, f.measures.carrieroffsethz, v); }},
+        {"korvin_symbol_rate_error_ratio", "gauge",
+         "Symbol clock error relative to 10.762238 MHz (1e-6 is one ppm).",
+         [](F f, double& v) { return measured(f, f.measures.symbolrateppm / 1e6, v); }},
+        {"korvin_largest_echo_db", "gauge",
+         "Strongest echo outside the main path, relative to it (dB).",
+         [](F f, double& v) { return measured(f, f.measures.echodb, v); }},
+        {"korvin_largest_echo_delay_seconds", "gauge",
+         "Delay of the strongest echo (seconds); negative for a pre-echo.",
+         [](F f, double& v) { return measured(f, f.measures.echous / 1e6, v); }},
+        {"korvin_papr_db", "gauge", "Power exceeded by 0.1 % of the samples over the mean (dB).",
+         [](F f, double& v) { return measured(f, f.measures.paprdb, v); }},
+        {"korvin_mask_integrated_pass", "gauge",
+         "1 when the 500 kHz integrated powers stay within the mask.",
+         [](F f, double& v) { return measured(f, f.measures.maskintegratedpass, v); }},
+        {"korvin_mask_integrated_margin_db", "gauge",
+         "Smallest room between the integrated powers and the mask (dB); negative fails.",
+         [](F f, double& v) { return measured(f, f.measures.maskintegratedmargindb, v); }},
+        {"korvin_spurs", "gauge", "Discrete spurs found in the last locked capture.",
+         [](F f, double& v) { return measured(f, static_cast<double>(f.measures.spurcount), v); }},
         {"korvin_last_good_capture_timestamp_seconds", "gauge",
          "Unix time of the last capture the engine could lock.",
          [](F f, double& v) { return f.hasmeasurement && always(f.lastgoodcapture, v); }},
@@ -93,7 +126,7 @@ std::string escapelabel(const std::string& v) {
 std::string rendermetrics(const std::vector<std::string>& names,
                           const std::vector<ExciterFigures>& figures) {
     std::string out;
-    out.reserve(4096 + names.size() * 1600);
+    out.reserve(6144 + names.size() * 2400);
     for (const Family& fam : families()) {
         out += std::string("# HELP ") + fam.name + " " + fam.help + "\n";
         out += std::string("# TYPE ") + fam.name + " " + fam.type + "\n";
@@ -115,6 +148,19 @@ std::string rendermetrics(const std::vector<std::string>& names,
         }
     }
     return out;
+}
+
+void ExciterFigures::takemeasurement(const verdicts::Judgement& j, double unixtime) {
+    hasmeasurement = true;
+    merdb = j.merdb;
+    flatnesspp = j.flatnesspp;
+    groupdelaypp = j.groupdelaypp;
+    maskpass = j.maskpass;
+    maskmargindb = j.maskmargindb;
+    flatnesspass = j.flatnesspass;
+    groupdelaypass = j.groupdelaypass;
+    measures = j.measures;
+    lastgoodcapture = unixtime;
 }
 
 MetricsBoard::MetricsBoard(std::vector<std::string> names)

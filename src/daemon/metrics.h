@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/verdicts.h"
+
 namespace watch {
 
 // Kinds of frame error, in the order of the link's frame checks (1..8).
@@ -23,10 +25,14 @@ struct ExciterFigures {
     bool hasmeasurement = false;
     double merdb = 0, flatnesspp = 0, groupdelaypp = 0, maskmargindb = 0;
     bool maskpass = false, flatnesspass = false, groupdelaypass = false;
-    double lastgoodcapture = 0;  // Unix time in seconds
+    verdicts::Measures measures;  // of that capture: none when the engine did not write them
+    double lastgoodcapture = 0;   // Unix time in seconds
     // Counters since the daemon started.
     std::uint64_t captures = 0, refused = 0, timeouts = 0, reconnects = 0;
     std::array<std::uint64_t, kFrameErrorKinds.size()> frameerrors{};
+
+    // Takes the figures of a capture the engine locked (`j.locked`), taken at `unixtime`.
+    void takemeasurement(const verdicts::Judgement& j, double unixtime);
 };
 
 // The figures of every exciter, written by the event loop and read by the metrics endpoint's

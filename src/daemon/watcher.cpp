@@ -95,15 +95,7 @@ void Watcher::showdata(const std::uint8_t* block) {
     ++figures_.captures;
     const verdicts::Judgement j = verdicts::judge(block, 0);
     if (j.locked) {
-        figures_.hasmeasurement = true;
-        figures_.merdb = j.merdb;
-        figures_.flatnesspp = j.flatnesspp;
-        figures_.groupdelaypp = j.groupdelaypp;
-        figures_.maskpass = j.maskpass;
-        figures_.maskmargindb = j.maskmargindb;
-        figures_.flatnesspass = j.flatnesspass;
-        figures_.groupdelaypass = j.groupdelaypass;
-        figures_.lastgoodcapture = unixnow();
+        figures_.takemeasurement(j, unixnow());
     } else {
         ++figures_.refused;
     }

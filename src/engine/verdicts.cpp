@@ -21,6 +21,32 @@ bool within(const std::uint8_t* block, double (*read)(const std::uint8_t*, std::
     }
     return true;
 }
+
+Measures measuresof(const std::uint8_t* block) {
+    namespace rl = resultlayout;
+    Measures m;
+    if (!rl::hasmeasures(block)) return m;
+    m.present = true;
+    m.pilotleveldb = rl::measure(block, rl::PilotLevelRelDb);
+    m.carrieroffsethz = rl::measure(block, rl::CarrierFrequencyHz);
+    m.symbolrateppm = rl::measure(block, rl::SymbolRateErrorPpm);
+    m.merunequaliseddb = rl::measure(block, rl::MerUnequalisedDb);
+    m.evmpercent = rl::measure(block, rl::EvmPercent);
+    m.echodb = rl::measure(block, rl::LargestEchoDb);
+    m.echous = rl::measure(block, rl::LargestEchoUs);
+    m.paprdb = rl::measure(block, rl::PaprDb);
+    m.maskintegratedpass = rl::measure(block, rl::MaskIntegratedPass) == 1.0;
+    m.maskintegratedmargindb = rl::measure(block, rl::MaskIntegratedMarginDb);
+    // A count out of range never reads past the spurs written.
+    const double count = rl::measure(block, rl::SpurCount);
+    m.spurcount =
+        count > 0 ? static_cast<std::size_t>(std::fmin(count, static_cast<double>(rl::kMaxSpurs)))
+                  : 0;
+    for (std::size_t i = 0; i < m.spurcount; ++i)
+        m.spurs[i] = {rl::spurmhz(block, i), rl::spurdbc(block, i)};
+    return m;
+}
+
 }  // namespace
 
 double masklimit(double f) {
@@ -76,6 +102,7 @@ Judgement judge(const std::uint8_t* block, int result) {
     j.maskmargindb = maskmargin(block);
     j.flatnesspass = flatnesspass(block);
     j.groupdelaypass = groupdelaypass(block);
+    j.measures = measuresof(block);
     return j;
 }
 

@@ -3,8 +3,11 @@
 // limits. A value that is not a number was not measured and never passes.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
+
+#include "engine/resultlayout.h"
 
 namespace verdicts {
 
@@ -27,6 +30,28 @@ bool flatnesspass(const std::uint8_t* resultblock);
 // True when every group-delay error is finite and within kGroupBound.
 bool groupdelaypass(const std::uint8_t* resultblock);
 
+struct Spur {
+    double mhz = 0;  // from the channel centre
+    double dbc = 0;
+};
+
+// The analyser's figures from the engine's measures area. `present` only for a locked capture of
+// an engine that writes the area: otherwise none of them was measured.
+struct Measures {
+    bool present = false;
+    double pilotleveldb = 0;  // relative to the nominal pilot
+    double carrieroffsethz = 0;
+    double symbolrateppm = 0;
+    double merunequaliseddb = 0;
+    double evmpercent = 0;
+    double echodb = 0, echous = 0;  // the largest echo: level relative to the main path, delay
+    double paprdb = 0;
+    bool maskintegratedpass = false;
+    double maskintegratedmargindb = 0;
+    std::size_t spurcount = 0;  // valid entries of `spurs`, strongest first
+    std::array<Spur, resultlayout::kMaxSpurs> spurs{};
+};
+
 // Everything a result block says of a capture, judged: the engine's figures and the verdicts.
 // Figures and verdicts stand only when the engine locked a signal (`locked`).
 struct Judgement {
@@ -36,6 +61,7 @@ struct Judgement {
     double groupdelaypp = 0;  // group delay within +-3 MHz, peak to peak (ns)
     double maskmargindb = 0;  // see maskmargin()
     bool maskpass = false, flatnesspass = false, groupdelaypass = false;
+    Measures measures;
     // True when a locked capture passes all three.
     bool pass() const { return locked && maskpass && flatnesspass && groupdelaypass; }
 };

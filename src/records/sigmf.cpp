@@ -37,6 +37,47 @@ bool boolof(const json& j, const char* key) {
     return it != j.end() && it->is_boolean() && it->get<bool>();
 }
 
+// The measures' figures by their JSON names (after the prefix).
+struct MeasureKey {
+    const char* name;
+    double verdicts::Measures::*value;
+};
+constexpr MeasureKey kMeasureKeys[] = {
+    {"pilot_level_db", &verdicts::Measures::pilotleveldb},
+    {"carrier_offset_hz", &verdicts::Measures::carrieroffsethz},
+    {"symbol_rate_error_ppm", &verdicts::Measures::symbolrateppm},
+    {"mer_unequalised_db", &verdicts::Measures::merunequaliseddb},
+    {"evm_percent", &verdicts::Measures::evmpercent},
+    {"largest_echo_db", &verdicts::Measures::echodb},
+    {"largest_echo_us", &verdicts::Measures::echous},
+    {"papr_db", &verdicts::Measures::paprdb},
+    {"mask_integrated_margin_db", &verdicts::Measures::maskintegratedmargindb},
+};
+
+void putmeasures(json& into, const verdicts::Measures& m, const std::string& prefix) {
+    for (const MeasureKey& k : kMeasureKeys) into[prefix + k.name] = number(m.*k.value);
+    into[prefix + "mask_integrated_pass"] = m.maskintegratedpass;
+    json spurs = json::array();
+    for (std::size_t i = 0; i < m.spurcount; ++i)
+        spurs.push_back({{"mhz", number(m.spurs[i].mhz)}, {"dbc", number(m.spurs[i].dbc)}});
+    into[prefix + "spurs"] = spurs;
+}
+
+// Measures written by putmeasures; none present when the annotation has no "spurs" list.
+verdicts::Measures getmeasures(const json& from, const std::string& prefix) {
+    verdicts::Measures m;
+    const auto spurs = from.find(prefix + "spurs");
+    if (spurs == from.end() || !spurs->is_array()) return m;
+    m.present = true;
+    for (const MeasureKey& k : kMeasureKeys) m.*k.value = numberof(from, (prefix + k.name).c_str());
+    m.maskintegratedpass = boolof(from, (prefix + "mask_integrated_pass").c_str());
+    for (const json& s : *spurs) {
+        if (m.spurcount == m.spurs.size()) break;
+        if (s.is_object()) m.spurs[m.spurcount++] = {numberof(s, "mhz"), numberof(s, "dbc")};
+    }
+    return m;
+}
+
 std::string label(const Facts& f) {
     if (!f.measured) return "Not measured";
     if (!f.judgement.locked) return "No signal";
@@ -114,6 +155,7 @@ void putjudgement(json& into, const verdicts::Judgement& j, const std::string& p
     into[prefix + "mask_pass"] = j.maskpass;
     into[prefix + "flatness_pass"] = j.flatnesspass;
     into[prefix + "group_delay_pass"] = j.groupdelaypass;
+    if (j.measures.present) putmeasures(into, j.measures, prefix);
 }
 
 bool writerecording(const std::string& base, const std::uint8_t* capture, const Facts& facts,
@@ -185,6 +227,7 @@ bool readrecording(const std::string& path, Recording& out, std::string& error) 
         f.judgement.maskpass = boolof(n, "korvin:mask_pass");
         f.judgement.flatnesspass = boolof(n, "korvin:flatness_pass");
         f.judgement.groupdelaypass = boolof(n, "korvin:group_delay_pass");
+        if (f.judgement.locked) f.judgement.measures = getmeasures(n, "korvin:");
     }
     return true;
 }

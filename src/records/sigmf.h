@@ -57,7 +57,11 @@ std::string isodatetime(std::time_t seconds, int milliseconds);
 std::string metatext(const Facts& facts);
 // The figures and verdicts of a locked judgement as JSON members named `prefix` + "mer_db",
 // "flatness_pp_db", "group_delay_pp_ns", "mask_margin_db", "mask_pass", "flatness_pass",
-// "group_delay_pass"; a figure that is not finite is null (JSON has no NaN).
+// "group_delay_pass"; with the engine's measures (`j.measures.present`) also "pilot_level_db",
+// "carrier_offset_hz", "symbol_rate_error_ppm", "mer_unequalised_db", "evm_percent",
+// "largest_echo_db", "largest_echo_us", "papr_db", "mask_integrated_pass",
+// "mask_integrated_margin_db" and "spurs" (a list of {"mhz", "dbc"}), left out without them.
+// A figure that is not finite is null (JSON has no NaN).
 void putjudgement(nlohmann::json& into, const verdicts::Judgement& j, const std::string& prefix);
 
 }  // namespace records

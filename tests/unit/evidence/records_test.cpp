@@ -3,9 +3,15 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cmath>
 #include <filesystem>
+#include <fstream>
+#include <map>
+#include <nlohmann/json.hpp>
+#include <sstream>
 #include <vector>
 
+#include "analyze/analysis.h"
 #include "daemon/keeper.h"
 #include "daemon/monitorfile.h"
 #include "records/sigmf.h"
@@ -59,6 +65,89 @@ TEST(Records, AFailedWriteLeavesNeitherFile) {
             }
         }
         fs::remove_all(base + blocked);
+    }
+}
+
+nlohmann::json readjson(const std::string& file) {
+    std::ifstream in(file);
+    std::stringstream text;
+    text << in.rdbuf();
+    return nlohmann::json::parse(text.str());
+}
+
+// The engine's measures go into a recording's annotation under the names korvin-analyze's
+// report gives them, read back as they were written; without them neither has those keys.
+TEST(Records, MeasuresRoundTripThroughTheAnnotationUnderTheReportsKeys) {
+    Folder folder("measures");
+    records::Facts f = factsof("a", "2026-12-10T03:00:00.000Z");
+    f.measured = true;
+    verdicts::Judgement& j = f.judgement;
+    j.locked = j.maskpass = j.flatnesspass = j.groupdelaypass = true;
+    j.merdb = 31.5;
+    verdicts::Measures& m = j.measures;
+    m = {.present = true,
+         .pilotleveldb = -0.25,
+         .carrieroffsethz = 12.5,
+         .symbolrateppm = 1.5,
+         .merunequaliseddb = 27.5,
+         .evmpercent = 2.5,
+         .echodb = -30,
+         .echous = -2.5,
+         .paprdb = 6.25,
+         .maskintegratedpass = true,
+         .maskintegratedmargindb = 3.5,
+         .spurcount = 2};
+    m.spurs[0] = {1.25, -55};
+    m.spurs[1] = {-2.5, NAN};  // not a number: null, and back as not a number
+    m.spurs[2] = {9, 9};       // beyond the count
+    const std::string base = (folder.path() / "a").string();
+    std::string error;
+    ASSERT_TRUE(records::writerecording(base, kCapture.data(), f, error)) << error;
+    records::Recording r;
+    ASSERT_TRUE(records::readrecording(base, r, error)) << error;
+    const verdicts::Measures& back = r.facts.judgement.measures;
+    ASSERT_TRUE(back.present);
+    EXPECT_EQ(back.pilotleveldb, -0.25);
+    EXPECT_EQ(back.carrieroffsethz, 12.5);
+    EXPECT_EQ(back.symbolrateppm, 1.5);
+    EXPECT_EQ(back.merunequaliseddb, 27.5);
+    EXPECT_EQ(back.evmpercent, 2.5);
+    EXPECT_EQ(back.echodb, -30);
+    EXPECT_EQ(back.echous, -2.5);
+    EXPECT_EQ(back.paprdb, 6.25);
+    EXPECT_TRUE(back.maskintegratedpass);
+    EXPECT_EQ(back.maskintegratedmargindb, 3.5);
+    ASSERT_EQ(back.spurcount, 2u);
+    EXPECT_EQ(back.spurs[0].mhz, 1.25);
+    EXPECT_EQ(back.spurs[0].dbc, -55);
+    EXPECT_TRUE(std::isnan(back.spurs[1].dbc));
+
+    const nlohmann::json note = readjson(base + ".sigmf-meta")["annotations"][0];
+    const nlohmann::json report = nlohmann::json::parse(analyze::jsonreport({{base, "", r.facts}}));
+    // Each as an older engine leaves it: locked, without the measures.
+    records::Facts old = f;
+    old.judgement.measures = {};
+    const nlohmann::json oldreport = nlohmann::json::parse(analyze::jsonreport({{base, "", old}}));
+    const std::map<std::string, nlohmann::json> want = {
+        {"pilot_level_db", -0.25},
+        {"carrier_offset_hz", 12.5},
+        {"symbol_rate_error_ppm", 1.5},
+        {"mer_db", 31.5},
+        {"mer_unequalised_db", 27.5},
+        {"evm_percent", 2.5},
+        {"largest_echo_db", -30},
+        {"largest_echo_us", -2.5},
+        {"papr_db", 6.25},
+        {"mask_integrated_pass", true},
+        {"mask_integrated_margin_db", 3.5},
+        {"spurs",
+         nlohmann::json::parse(R"([{"mhz": 1.25, "dbc": -55}, {"mhz": -2.5, "dbc": null}])")},
+    };
+    for (const auto& [key, value] : want) {
+        const nlohmann::json missing = "(missing)";
+        EXPECT_EQ(note.value("korvin:" + key, missing), value) << key;
+        EXPECT_EQ(report[0].value(key, missing), value) << key;
+        EXPECT_EQ(oldreport[0].contains(key), key == "mer_db") << key;
     }
 }
 
