@@ -80,6 +80,7 @@ enum class LockReason : int {
     NoTiming = 2,   // no symbol clock (a CW or a harmonic where the pilot belongs, with no symbols)
     EyeClosed = 3,  // the levels do not form the 8-level pattern a receiver could decide
     NotVsb = 4,     // most of the power lies outside the channel
+    NoSegmentSync = 5,  // no segment sync (+5 -5 -5 +5) every 832 symbols: not 8-VSB data
 };
 
 inline double read(const std::uint8_t* block, std::size_t offset) {

@@ -121,7 +121,8 @@ void ChannelFit::responseongrid(CBuffer& out, CBuffer& scratch) const {
     fft_.forward(scratch, out);
 }
 
-std::complex<double> ChannelFit::response(double fhz, double* groupdelay) const {
+std::complex<double> ChannelFit::response(double fhz, double* groupdelay,
+                                          std::complex<double>* momentout) const {
     const std::complex<double> step = std::polar(1.0, -2 * std::numbers::pi * fhz / kFs);
     std::complex<double> rot = std::polar(1.0, 2 * std::numbers::pi * fhz / kFs * half_);
     std::complex<double> sum = 0, moment = 0;
@@ -131,6 +132,7 @@ std::complex<double> ChannelFit::response(double fhz, double* groupdelay) const 
         moment += double(m) * v;
     }
     if (groupdelay) *groupdelay = std::norm(sum) > 0 ? (moment / sum).real() : 0.0;
+    if (momentout) *momentout = moment;
     return sum;
 }
 

@@ -32,8 +32,10 @@ class ChannelFit {
 
     // The filter's response on the FFT grid (bin k at binhz(k)).
     void responseongrid(CBuffer& out, CBuffer& scratch) const;
-    // Response and group delay (samples) at f Hz.
-    std::complex<double> response(double fhz, double* groupdelay) const;
+    // Response and group delay (samples) at f Hz; moment: sum of m h_m exp(-j w m), from which
+    // the group delay of a sum of responses follows.
+    std::complex<double> response(double fhz, double* groupdelay,
+                                  std::complex<double>* moment = nullptr) const;
 
   private:
     using Matrix =

@@ -81,11 +81,25 @@ void removemean(double* curve) {
 
 }  // namespace
 
-void writeresponse(const ChannelFit& channel, std::uint8_t* results) {
+std::complex<double> channelresponse(const ChannelFit& channel, const LongChannel& far, double fhz,
+                                     double* groupdelay) {
+    std::complex<double> moment;
+    auto sum = channel.response(fhz, nullptr, &moment);
+    for (int i = 0; i < far.farcount(); ++i) {
+        const double m = far.farposition(i);
+        const auto v = mul(far.far(i), std::polar(1.0, -2 * std::numbers::pi * fhz / kFs * m));
+        sum += v;
+        moment += m * v;
+    }
+    if (groupdelay) *groupdelay = std::norm(sum) > 0 ? (moment / sum).real() : 0.0;
+    return sum;
+}
+
+void writeresponse(const ChannelFit& channel, const LongChannel& far, std::uint8_t* results) {
     double amplitude[rl::kResponsePoints], delay[rl::kResponsePoints];
     for (std::size_t i = 0; i < rl::kResponsePoints; ++i) {
         double gd = 0;
-        const auto h = channel.response(rl::responsex(i) * 1e6, &gd);
+        const auto h = channelresponse(channel, far, rl::responsex(i) * 1e6, &gd);
         amplitude[i] = 10 * std::log10(std::max(std::norm(h), 1e-30));
         delay[i] = std::clamp(gd, -1e3, 1e3) * 1e9 / kFs;
     }

@@ -8,6 +8,7 @@
 #include "aligned.h"
 #include "channelfit.h"
 #include "levelfit.h"
+#include "longchannel.h"
 
 namespace monitor {
 
@@ -27,7 +28,12 @@ class EyeWriter {
     std::complex<double> turn_[11];   // j^(k/11): undoes the rotation between samples
 };
 
+// The channel estimate (the short fit and the far echoes the long one found) at f Hz, and its
+// group delay in samples.
+std::complex<double> channelresponse(const ChannelFit& channel, const LongChannel& far, double fhz,
+                                     double* groupdelay);
+
 // The channel estimate's deviation from flat amplitude and constant delay, mean removed.
-void writeresponse(const ChannelFit& channel, std::uint8_t* results);
+void writeresponse(const ChannelFit& channel, const LongChannel& far, std::uint8_t* results);
 
 }  // namespace monitor

@@ -34,5 +34,6 @@ extern "C" KORVIN_ENGINE_API std::int32_t monitormain(const std::int32_t* sample
     // A value that is not finite is a failed measurement, never a plotted 0.
     if (!monitor::scrub(results)) return monitor::NotFinite;
     resultlayout::writelock(results, engine.lock());
+    resultlayout::writemeasuresmarker(results);
     return monitor::Ok;
 }

@@ -13,23 +13,36 @@ namespace monitor {
 namespace rl = resultlayout;
 
 namespace {
-constexpr int kIterations = 2;  // decide, fit, refine the carrier; decide again, final fit
+// Decide, fit the long channel, equalise with it: a strong echo shuts the eye for the first
+// decisions, and the fit to them is pulled towards the equaliser that made them, so each pass
+// opens it only a little further. The carrier is refined after the first.
+constexpr int kShutIterations = 16;
+constexpr double kSignLevel = 21.0 / 4.0;
+// Decisions this close to their levels (mean square, 24 dB MER) leave the eye open: hard ones
+// then serve the fit as well as soft ones.
+constexpr double kOpenEye = 21.0 / 250;
 constexpr int kTimingSteps = 4;
 }  // namespace
 
 Receiver::Receiver()
     : channel_(fft_),
+      long_(fft_),
       spectrum_(fft_),
       received_(kN),
       receivedspectrum_(kN),
       reference_(kN),
       referencespectrum_(kN),
+      symbolspectrum_(kN),
+      farspectrum_(kN),
+      spare_(kN),
       channelgrid_(kN),
       scratch_(kN),
       equalised_(kN),
       ramp_(kN),
       inphase_(kN),
-      quadrature_(kN) {}
+      quadrature_(kN),
+      decided_(kN),
+      echoprofile_(rl::kEchoProfilePoints) {}
 
 // The sample block holds I then Q of the first 4096 samples, then I then Q of the rest.
 bool Receiver::load(const std::int32_t* s) {
@@ -132,29 +145,118 @@ void Receiver::searchtiming() {
     timingmetric((best + delta) / kTimingSteps);
 }
 
-// The ideal received signal for the decided levels: symbols through the VSB pulse, delayed by
-// the current timing.
+// The nearest level to each equalised value, with the pilot, rotated into the channel-centred
+// frame, and its transform. Coarse decisions only take the sign, at the level that leaves a fit
+// to random 8-VSB data unbiased (E s^2 / E |s|): when the eye is shut they are right far more
+// often than the nearest level.
+void Receiver::decide(bool coarse) {
+    for (std::size_t n = 0; n < kN; ++n) {
+        const double y = inphase_[n] - kPilotLevel;
+        decided_[n] = (coarse ? std::copysign(kSignLevel, y) : nearestlevel(y)) + kPilotLevel;
+        scratch_[n] = decided_[n] * rotation(n);
+    }
+    fft_.forward(scratch_, symbolspectrum_);
+}
+
+// Mean square distance of the equalised values to their nearest levels.
+double Receiver::decisionerror() const {
+    double error = 0;
+    for (std::size_t n = kEdgeSamples; n < kN - kEdgeSamples; ++n) {
+        const double y = inphase_[n] - kPilotLevel;
+        error += (y - nearestlevel(y)) * (y - nearestlevel(y));
+    }
+    return error / double(kN - 2 * kEdgeSamples);
+}
+
+// The capture through the inverse of the long channel and the matched filter: the symbols in
+// the decisions' own timing (the long channel carries the delay).
+void Receiver::equaliselong() {
+    const auto& pulse = pulsegrid();
+    const auto& overall = long_.overall();
+    double energy = 0;
+    for (std::size_t k = 0; k < kN; ++k) energy += std::norm(overall[k]);
+    const double floor = 1e-6 * energy / (double(kN) * pulse.rc0) + 1e-300;
+    const double norm = 1 / (pulse.rc0 * kN);
+    for (std::size_t k = 0; k < kN; ++k) {
+        const double a = pulse.amplitude[k];
+        const Complex g = overall[k];
+        scratch_[k] = a == 0 ? Complex{}
+                             : mulconj(receivedspectrum_[k], g) *
+                                   (a * a * norm / (std::norm(g) + floor * a * a));
+    }
+    fft_.inverse(scratch_, equalised_);
+    double power = 0;
+    for (std::size_t n = 0; n < kN; ++n) {
+        const Complex w = mulconj(equalised_[n], rotation(n));
+        inphase_[n] = w.real();
+        quadrature_[n] = w.imag();
+        if (n >= kEdgeSamples && n < kN - kEdgeSamples) power += w.real() * w.real();
+    }
+    // Coarse decisions leave the fit's gain off: the levels' own power sets it.
+    power /= double(kN - 2 * kEdgeSamples);
+    const double gain =
+        std::sqrt((kDataPower + kPilotLevel * kPilotLevel) / std::max(power, 1e-300));
+    for (std::size_t n = 0; n < kN; ++n) inphase_[n] *= gain, quadrature_[n] *= gain;
+}
+
+void Receiver::acquire() {
+    decide(false);
+    long_.fit(symbolspectrum_, receivedspectrum_);
+    equaliselong();
+    for (int it = 0; it < kShutIterations && decisionerror() > kOpenEye; ++it) {
+        decide(it == 0);
+        long_.fit(symbolspectrum_, receivedspectrum_);
+        equaliselong();
+    }
+    // The carrier from a channel that opens the eye (one that does not would pull it off).
+    decide(false);
+    long_.fit(symbolspectrum_, receivedspectrum_);
+    refinecarrier();
+    equaliselong();
+    decide(false);
+    long_.fit(symbolspectrum_, receivedspectrum_);
+    equaliselong();
+    decide(false);
+}
+
+// The ideal received signal for the decided symbols: through the VSB pulse, delayed by the
+// current timing.
 void Receiver::rebuildreference() {
-    for (std::size_t n = 0; n < kN; ++n)
-        scratch_[n] = (nearestlevel(inphase_[n] - kPilotLevel) + kPilotLevel) * rotation(n);
-    fft_.forward(scratch_, referencespectrum_);
     const auto& pulse = pulsegrid();
     updateramp();
     for (std::size_t k = 0; k < kN; ++k)
-        referencespectrum_[k] = mulconj(referencespectrum_[k], ramp_[k]) * pulse.amplitude[k];
+        referencespectrum_[k] = mulconj(symbolspectrum_[k], ramp_[k]) * pulse.amplitude[k];
     fft_.inverse(referencespectrum_, reference_);
     for (auto& v : reference_) v /= double(kN);
 }
 
-// Removes the frequency left between the capture and the fitted model.
+// Removes the frequency left between the capture and the long channel's model of it.
 void Receiver::refinecarrier() {
-    for (std::size_t k = 0; k < kN; ++k) scratch_[k] = mul(channelgrid_[k], referencespectrum_[k]);
+    const auto& overall = long_.overall();
+    for (std::size_t k = 0; k < kN; ++k) scratch_[k] = mul(overall[k], symbolspectrum_[k]);
     fft_.inverse(scratch_, equalised_);  // equalised_ reused as the model
     for (auto& v : equalised_) v /= double(kN);
     const double hz = std::clamp(residualfrequency(received_, equalised_), -2e3, 2e3);
     shift(received_, hz);
     offsethz_ += hz;
     fft_.forward(received_, receivedspectrum_);
+}
+
+// The final channel: the short least-squares fit (its length chosen from the data) at the
+// timing of the main path, plus whatever the long channel holds that the short fit does not
+// (echoes beyond its reach); then the equaliser is built from both.
+void Receiver::refine() {
+    tau_ = long_.mainpath();
+    rebuildreference();
+    channel_.fit(reference_, referencespectrum_, received_);
+    channel_.responseongrid(channelgrid_, scratch_);
+    std::fill(farspectrum_.begin(), farspectrum_.end(), Complex{});
+    if (long_.findfar(ramp_, channelgrid_, scratch_, equalised_) == 0) return;
+    for (std::size_t n = 0; n < kN; ++n) scratch_[n] = 0;
+    for (int i = 0; i < long_.farcount(); ++i)
+        scratch_[std::size_t((long_.farposition(i) + long(kN)) % long(kN))] = long_.far(i);
+    fft_.forward(scratch_, farspectrum_);
+    for (std::size_t k = 0; k < kN; ++k) channelgrid_[k] += farspectrum_[k];
 }
 
 Status Receiver::run(const std::int32_t* samples, std::uint8_t* results) {
@@ -166,18 +268,14 @@ Status Receiver::run(const std::int32_t* samples, std::uint8_t* results) {
     shift(received_, offsethz_);
     fft_.forward(received_, receivedspectrum_);
     searchtiming();
-    for (int it = 0; it < kIterations; ++it) {
-        rebuildreference();
-        channel_.fit(reference_, referencespectrum_, received_);
-        channel_.responseongrid(channelgrid_, scratch_);
-        const bool last = it + 1 == kIterations;
-        if (!last) refinecarrier();
-        equalise(true);
-        if (!last) tau_ += std::clamp(channel_.centroid(), -0.5, 0.5);
-    }
+    acquire();
+    refine();
+    merunequalised_ = merunequaliseddb();
+    equalise(true);
     for (std::size_t n = 0; n < kN; ++n) inphase_[n] -= kPilotLevel;
     levels_ = levelfitter_.fit(inphase_.data() + kEdgeSamples, kN - 2 * kEdgeSamples);
     evidence_.kurtosis = kurtosis(inphase_.data() + kEdgeSamples, kN - 2 * kEdgeSamples);
+    evidence_.sync = findsegmentsync(inphase_.data(), levels_, kEdgeSamples, kN - kEdgeSamples);
 
     writeconstellation(inphase_.data(), quadrature_.data(), levels_, results);
     eye_.write(equalised_, levels_, results);
@@ -186,8 +284,9 @@ Status Receiver::run(const std::int32_t* samples, std::uint8_t* results) {
     for (std::size_t i = 0; i < rl::kSpectrumPoints; ++i)
         rl::write(results, rl::kSpectrumOffset + 8 * i, levels[i]);
     evidence_.channelfraction = spectrum_.channelfraction();
-    writeresponse(channel_, results);
+    writeresponse(channel_, long_, results);
     writediagnostics(results);
+    writemeasures(results);
     lock_ = judge(evidence_);
     return Ok;
 }

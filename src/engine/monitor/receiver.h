@@ -12,6 +12,7 @@
 #include "fft.h"
 #include "levelfit.h"
 #include "lock.h"
+#include "longchannel.h"
 #include "spectrum.h"
 
 namespace monitor {
@@ -29,22 +30,38 @@ class Receiver {
     bool load(const std::int32_t* samples);
     void updateramp();
     void equalise(bool withchannel);
+    void equaliselong();
     double timingmetric(double tau);
     void searchtiming();
+    void decide(bool coarse);
+    double decisionerror() const;
+    void acquire();
     void rebuildreference();
     void refinecarrier();
+    void refine();
     double merdb() const;
     void writediagnostics(std::uint8_t* results) const;
+    // The analyser's figures (receivermeasures.cpp).
+    double merunequaliseddb();
+    double symbolrateppm();
+    void writemeasures(std::uint8_t* results);
 
     Fft fft_;
     ChannelFit channel_;
+    LongChannel long_;
     Spectrum spectrum_;
     LevelFitter levelfitter_;
     EyeWriter eye_;
     CBuffer received_, receivedspectrum_;    // capture with the channel centre at 0 Hz
     CBuffer reference_, referencespectrum_;  // ideal signal from the decisions
+    CBuffer symbolspectrum_;                 // the decided symbols (with pilot, rotated)
+    CBuffer farspectrum_;  // the echoes beyond the short fit's reach, on the FFT grid
+    CBuffer spare_;        // work space for the figures
     CBuffer channelgrid_, scratch_, equalised_, ramp_;
     std::vector<double> inphase_, quadrature_;
+    std::vector<double> decided_;  // the level decided for each symbol, pilot included
+    std::vector<double> echoprofile_;
+    double merunequalised_ = 0;
     double power_ = 0;      // mean square of the capture, LSB^2
     double offsethz_ = 0;   // carrier offset: pilot found minus nominal pilot
     double tau_ = 0;        // symbol timing, samples

@@ -70,6 +70,17 @@ std::vector<Odd> oddinputs() {
         }
         cases.push_back({hz > 0 ? "CwInChannel" : "CwOnThePilot", enginetest::captureblock(iq)});
     }
+    // Square waves, I = Q: a harmonic lands on the pilot, and the pilot, channel power, symbol
+    // clock and level statistics all look like 8-VSB; only the segment sync tells them apart.
+    for (const double cycles : {0.01, 0.05, 1.0 / 12}) {
+        for (const double amplitude : {32767.0, 8192.0}) {
+            for (std::size_t n = 0; n < vsb::kCaptureSamples; ++n) {
+                const double v = std::fmod(cycles * double(n), 1.0) < 0.5 ? amplitude : -amplitude;
+                iq[2 * n] = iq[2 * n + 1] = v;
+            }
+            cases.push_back({"Square", enginetest::captureblock(iq)});
+        }
+    }
     return cases;
 }
 

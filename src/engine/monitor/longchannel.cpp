@@ -1,0 +1,175 @@
+#include "longchannel.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "vsbmodel.h"
+
+namespace monitor {
+
+namespace {
+
+// Kaiser window over the band the echo profile uses: sidelobes near -44 dB, so a clean
+// channel shows no echo above that, and a main lobe about +-0.45 us wide.
+constexpr double kProfileBeta = 6.0;
+constexpr double kProfileHz = 2.6e6;
+constexpr int kLobe = 5;  // taps either side of a path that belong to its lobe
+constexpr double kFloorDb = -60.0;
+// Taps beyond the short fit's reach count as an echo when they stand this far over the
+// median tap there (the fit's noise) and no more than 50 dB under the main path.
+constexpr double kFarOverNoise = 16.0;
+constexpr double kFarUnderMain = 1e-5;
+// Where the pulse fades, the channel is not divided out beyond this.
+constexpr double kPulseFloor = 0.01;
+
+std::size_t wrap(long m) {
+    return std::size_t((m % long(kN) + long(kN)) % long(kN));
+}
+
+// Peak position and height of a lobe from three samples of its magnitude (a parabola through
+// their logarithms: exact for a Gaussian lobe, close for the Kaiser one).
+std::pair<double, double> logparabola(double l, double c, double r) {
+    const double ll = std::log(std::max(l, 1e-300)), lc = std::log(std::max(c, 1e-300)),
+                 lr = std::log(std::max(r, 1e-300));
+    const double den = ll - 2 * lc + lr;
+    const double d = den < 0 ? std::clamp(0.5 * (ll - lr) / den, -0.5, 0.5) : 0.0;
+    return {d, std::exp(lc - 0.25 * (ll - lr) * d)};
+}
+
+}  // namespace
+
+LongChannel::LongChannel(const Fft& fft)
+    : fft_(fft), product_(kN), correlation_(kN), autocorrelation_(kN), overall_(kN), window_(kN) {
+    const double norm = std::cyl_bessel_i(0.0, kProfileBeta);
+    for (std::size_t k = 0; k < kN; ++k) {
+        const double x = binhz(k) / kProfileHz;
+        window_[k] = std::abs(x) < 1 ? std::cyl_bessel_i(0.0, kProfileBeta * std::sqrt(1 - x * x)) /
+                                           norm / std::max(rrcamplitude(binhz(k)), kPulseFloor)
+                                     : 0.0;
+    }
+}
+
+void LongChannel::fit(const CBuffer& symbols, const CBuffer& received) {
+    for (std::size_t k = 0; k < kN; ++k) product_[k] = mulconj(received[k], symbols[k]);
+    fft_.inverse(product_, correlation_);
+    for (std::size_t k = 0; k < kN; ++k) product_[k] = std::norm(symbols[k]);
+    fft_.inverse(product_, autocorrelation_);
+    for (int j = 0; j < kTaps; ++j) {
+        lag_[std::size_t(j)] = autocorrelation_[std::size_t(j)];
+        cross_[std::size_t(j)] = correlation_[wrap(j - kHalf)];
+    }
+    lag_[0] += 1e-9 * lag_[0].real() + 1e-300;
+    solve();
+    std::fill(product_.begin(), product_.end(), std::complex<double>{});
+    for (int m = -kHalf; m <= kHalf; ++m) product_[wrap(m)] = tap(m);
+    fft_.forward(product_, overall_);
+}
+
+// Levinson's recursion for the Hermitian Toeplitz system sum_l lag(j - l) taps(l) = cross(j):
+// forward and backward vectors grown one order at a time, the solution updated with them.
+void LongChannel::solve() {
+    auto t = [this](int d) {
+        return d >= 0 ? lag_[std::size_t(d)] : std::conj(lag_[std::size_t(-d)]);
+    };
+    f_[0] = b_[0] = 1.0 / lag_[0];
+    taps_.fill({});
+    taps_[0] = cross_[0] / lag_[0];
+    for (int k = 1; k < kTaps; ++k) {
+        std::complex<double> ef = 0, eb = 0, ex = 0;
+        for (int i = 0; i < k; ++i) {
+            ef += mul(t(k - i), f_[std::size_t(i)]);
+            eb += mul(t(-(i + 1)), b_[std::size_t(i)]);
+            ex += mul(t(k - i), taps_[std::size_t(i)]);
+        }
+        const std::complex<double> den = 1.0 - ef * eb;
+        if (!(std::norm(den) > 1e-24)) break;  // singular beyond this order: keep what holds
+        for (int i = 0; i <= k; ++i) {
+            const auto fi = i < k ? f_[std::size_t(i)] : std::complex<double>{};
+            const auto bi = i > 0 ? b_[std::size_t(i - 1)] : std::complex<double>{};
+            next_[std::size_t(i)] = (fi - ef * bi) / den;
+        }
+        // The backward vector from the old forward and backward ones, written high to low so
+        // each old value is read before it is replaced.
+        for (int i = k; i >= 0; --i) {
+            const auto fi = i < k ? f_[std::size_t(i)] : std::complex<double>{};
+            const auto bi = i > 0 ? b_[std::size_t(i - 1)] : std::complex<double>{};
+            b_[std::size_t(i)] = (bi - eb * fi) / den;
+        }
+        for (int i = 0; i <= k; ++i) f_[std::size_t(i)] = next_[std::size_t(i)];
+        const auto step = cross_[std::size_t(k)] - ex;
+        for (int i = 0; i <= k; ++i) taps_[std::size_t(i)] += step * b_[std::size_t(i)];
+    }
+}
+
+double LongChannel::mainpath() const {
+    int best = 0;
+    for (int m = -kHalf + 1; m < kHalf; ++m)
+        if (std::norm(tap(m)) > std::norm(tap(best))) best = m;
+    if (best <= -kHalf || best >= kHalf) return best;
+    const auto [d, peak] =
+        logparabola(std::abs(tap(best - 1)), std::abs(tap(best)), std::abs(tap(best + 1)));
+    (void)peak;
+    return best + d;
+}
+
+int LongChannel::findfar(const CBuffer& ramp, const CBuffer& shortgrid, CBuffer& scratch,
+                         CBuffer& out) {
+    // Both channels through the same band limit P^2 / (P^2 + floor), so the main path's
+    // sidelobes cancel and only the difference remains.
+    const auto& pulse = pulsegrid();
+    for (std::size_t k = 0; k < kN; ++k) {
+        const double p = pulse.amplitude[k];
+        scratch[k] = (mul(overall_[k], ramp[k]) - shortgrid[k] * p) * (p / (p * p + kPulseFloor));
+    }
+    fft_.inverse(scratch, out);
+    double main = 0;
+    std::array<double, kTaps> power;
+    for (int m = -kHalf; m <= kHalf; ++m) {
+        power[std::size_t(m + kHalf)] = std::norm(out[wrap(m)]);
+        main = std::max(main, std::norm(tap(m)));
+    }
+    // The median tap of the difference is the fits' noise.
+    auto sorted = power;
+    std::nth_element(sorted.begin(), sorted.begin() + kHalf, sorted.end());
+    double threshold = std::max(kFarOverNoise * sorted[kHalf], kFarUnderMain * main * kN * kN);
+    for (;;) {
+        farcount_ = 0;
+        for (int m = -kHalf; m <= kHalf && farcount_ <= kMaxFar; ++m) {
+            if (!(power[std::size_t(m + kHalf)] > threshold)) continue;
+            if (farcount_ < kMaxFar) {
+                far_[std::size_t(farcount_)] = out[wrap(m)] / double(kN);
+                farpos_[std::size_t(farcount_)] = m;
+            }
+            ++farcount_;
+        }
+        if (farcount_ <= kMaxFar) return farcount_;
+        threshold *= 2;  // more than the list holds: only the strongest
+    }
+}
+
+void LongChannel::echoprofile(CBuffer& scratch, CBuffer& out, double* profiledb) {
+    for (std::size_t k = 0; k < kN; ++k) scratch[k] = overall_[k] * window_[k];
+    fft_.inverse(scratch, out);
+    long main = 0;
+    for (long m = -kHalf; m <= kHalf; ++m)
+        if (std::norm(out[wrap(m)]) > std::norm(out[wrap(main)])) main = m;
+    auto magnitude = [&](long m) { return std::abs(out[wrap(m)]); };
+    const auto [maind, mainpeak] =
+        logparabola(magnitude(main - 1), magnitude(main), magnitude(main + 1));
+    const double ref = std::max(mainpeak, 1e-300);
+    long echo = main + kLobe + 1;
+    for (long d = -kHalf; d <= kHalf; ++d) {
+        if (std::abs(d) <= kLobe) continue;
+        if (magnitude(main + d) > magnitude(echo)) echo = main + d;
+    }
+    for (long i = 0; i <= 2 * kHalf; ++i) {
+        const double db = 20 * std::log10(std::max(magnitude(main + i - kHalf) / ref, 1e-300));
+        profiledb[i] = std::max(db, kFloorDb);
+    }
+    const auto [echod, echopeak] =
+        logparabola(magnitude(echo - 1), magnitude(echo), magnitude(echo + 1));
+    echodb_ = std::max(20 * std::log10(std::max(echopeak / ref, 1e-300)), kFloorDb);
+    echous_ = (double(echo - main) + echod - maind) / kFs * 1e6;
+}
+
+}  // namespace monitor

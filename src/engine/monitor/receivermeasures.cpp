@@ -1,0 +1,86 @@
+// The figures an analyser shows besides its plots, from the receiver's final state: MER before
+// and after the equaliser, EVM, the symbol clock's error, the pilot and carrier, the echoes.
+#include <algorithm>
+#include <cmath>
+
+#include "receiver.h"
+#include "resultlayout.h"
+#include "vsbmodel.h"
+
+namespace monitor {
+
+namespace rl = resultlayout;
+
+namespace {
+constexpr std::size_t kClockBlocks = 16;
+}  // namespace
+
+// The matched filter alone at the main path's timing, with one complex gain fitted to the
+// decided symbols: what a receiver without an equaliser would decide on.
+double Receiver::merunequaliseddb() {
+    equalise(false);
+    Complex cross = 0;
+    double energy = 0;
+    for (std::size_t n = kEdgeSamples; n < kN - kEdgeSamples; ++n) {
+        cross += Complex(inphase_[n], quadrature_[n]) * decided_[n];
+        energy += decided_[n] * decided_[n];
+    }
+    if (!(energy > 0) || !(std::norm(cross) > 0)) return -20.0;
+    const Complex gain = cross / energy;
+    double error = 0;
+    for (std::size_t n = kEdgeSamples; n < kN - kEdgeSamples; ++n) {
+        const double y = (Complex(inphase_[n], quadrature_[n]) / gain).real();
+        error += (y - decided_[n]) * (y - decided_[n]);
+    }
+    error /= double(kN - 2 * kEdgeSamples);
+    return std::clamp(10 * std::log10(kDataPower / std::max(error, 1e-12)), -20.0, 90.0);
+}
+
+// The symbol clock's error from the drift of the timing across the capture: in each block the
+// capture is fitted as the model shifted by a fraction of a sample (the model's derivative
+// times that fraction), and the fractions' slope over the blocks is the rate error.
+double Receiver::symbolrateppm() {
+    CBuffer& model = spare_;
+    CBuffer& derivative = equalised_;  // the eye diagram has been drawn from it
+    for (std::size_t k = 0; k < kN; ++k) scratch_[k] = mul(channelgrid_[k], referencespectrum_[k]);
+    fft_.inverse(scratch_, model);
+    for (std::size_t k = 0; k < kN; ++k)
+        scratch_[k] *= Complex(0, 2 * std::numbers::pi * binhz(k) / kFs);
+    fft_.inverse(scratch_, derivative);
+    const std::size_t length = (kN - 2 * kEdgeSamples) / kClockBlocks;
+    double sw = 0, sx = 0, sy = 0, sxx = 0, sxy = 0;
+    for (std::size_t b = 0; b < kClockBlocks; ++b) {
+        double num = 0, den = 0;
+        const std::size_t lo = kEdgeSamples + b * length;
+        for (std::size_t n = lo; n < lo + length; ++n) {
+            const Complex d = derivative[n] / double(kN);
+            num += mulconj(received_[n] - model[n] / double(kN), d).real();
+            den += std::norm(d);
+        }
+        if (!(den > 0)) continue;
+        const double shift = num / den, centre = double(lo) + double(length) / 2;
+        sw += den, sx += den * centre, sy += den * shift;
+        sxx += den * centre * centre, sxy += den * centre * shift;
+    }
+    const double det = sw * sxx - sx * sx;
+    return det > 0 ? (sw * sxy - sx * sy) / det * 1e6 : 0.0;
+}
+
+void Receiver::writemeasures(std::uint8_t* results) {
+    const double noise = levels_.noise / (levels_.gain * levels_.gain);
+    const double pilot = (kPilotLevel + levels_.offset) / (kPilotLevel * levels_.gain);
+    auto put = [results](rl::Measure m, double v) { rl::writemeasure(results, m, v); };
+    put(rl::PilotLevelRelDb, 20 * std::log10(std::max(std::abs(pilot), 1e-10)));
+    put(rl::CarrierFrequencyHz, offsethz_);
+    put(rl::SymbolRateErrorPpm, symbolrateppm());
+    put(rl::MerEqualisedDb, merdb());
+    put(rl::MerUnequalisedDb, merunequalised_);
+    put(rl::EvmPercent, 100 * std::sqrt(std::max(noise, 0.0) / kDataPower));
+    long_.echoprofile(scratch_, spare_, echoprofile_.data());
+    for (std::size_t i = 0; i < rl::kEchoProfilePoints; ++i)
+        rl::write(results, rl::kEchoProfileOffset + 8 * i, echoprofile_[i]);
+    put(rl::LargestEchoDb, long_.largestechodb());
+    put(rl::LargestEchoUs, long_.largestechous());
+}
+
+}  // namespace monitor
