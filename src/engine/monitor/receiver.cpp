@@ -60,6 +60,21 @@ bool Receiver::load(const std::int32_t* s) {
     return true;
 }
 
+// The pilot's amplitude in units of the symbol levels, from its share of the capture's power
+// (the capture is normalised to unit power, and once the carrier is refined its pilot sits at
+// -Fs/4). The equalised
+// levels cannot tell it: the channel estimate takes a pilot off its level as the channel's
+// response at the pilot's frequency.
+void Receiver::measurepilot() {
+    Complex sum = 0;
+    for (std::size_t n = 0; n < kN; ++n) sum += mulconj(received_[n], rotation(n));
+    // The pulse passes the data with its mean power gain and the pilot, on its half-amplitude
+    // point, with that amplitude.
+    const double share = std::min(std::norm(sum / double(kN)), 0.5);
+    pilot_ = std::sqrt(kDataPower * pulsegrid().rc0 * share / (1 - share)) / rrcamplitude(kPilotHz);
+    if (!(pilot_ > 0.1 * kPilotLevel && pilot_ < 10 * kPilotLevel)) pilot_ = kPilotLevel;
+}
+
 // The timing's phase ramp over the FFT grid, recomputed only when the timing has moved.
 void Receiver::updateramp() {
     if (ramptau_ == tau_) return;
@@ -269,6 +284,7 @@ Status Receiver::run(const std::int32_t* samples, std::uint8_t* results) {
     fft_.forward(received_, receivedspectrum_);
     searchtiming();
     acquire();
+    measurepilot();
     refine();
     merunequalised_ = merunequaliseddb();
     equalise(true);

@@ -14,6 +14,7 @@
 #include "lock.h"
 #include "longchannel.h"
 #include "spectrum.h"
+#include "vsbmodel.h"
 
 namespace monitor {
 
@@ -28,6 +29,7 @@ class Receiver {
 
   private:
     bool load(const std::int32_t* samples);
+    void measurepilot();
     void updateramp();
     void equalise(bool withchannel);
     void equaliselong();
@@ -62,10 +64,11 @@ class Receiver {
     std::vector<double> decided_;  // the level decided for each symbol, pilot included
     std::vector<double> echoprofile_;
     double merunequalised_ = 0;
-    double power_ = 0;      // mean square of the capture, LSB^2
-    double offsethz_ = 0;   // carrier offset: pilot found minus nominal pilot
-    double tau_ = 0;        // symbol timing, samples
-    double ramptau_ = NAN;  // the timing ramp_ was made for
+    double pilot_ = kPilotLevel;  // the capture's pilot in units of the symbol levels
+    double power_ = 0;            // mean square of the capture, LSB^2
+    double offsethz_ = 0;         // carrier offset: pilot found minus nominal pilot
+    double tau_ = 0;              // symbol timing, samples
+    double ramptau_ = NAN;        // the timing ramp_ was made for
     LevelFit levels_;
     LockEvidence evidence_;
     resultlayout::LockReason lock_ = resultlayout::LockReason::NoPilot;

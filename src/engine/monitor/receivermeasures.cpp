@@ -68,9 +68,8 @@ double Receiver::symbolrateppm() {
 
 void Receiver::writemeasures(std::uint8_t* results) {
     const double noise = levels_.noise / (levels_.gain * levels_.gain);
-    const double pilot = (kPilotLevel + levels_.offset) / (kPilotLevel * levels_.gain);
     auto put = [results](rl::Measure m, double v) { rl::writemeasure(results, m, v); };
-    put(rl::PilotLevelRelDb, 20 * std::log10(std::max(std::abs(pilot), 1e-10)));
+    put(rl::PilotLevelRelDb, 20 * std::log10(pilot_ / kPilotLevel));
     put(rl::CarrierFrequencyHz, offsethz_);
     put(rl::SymbolRateErrorPpm, symbolrateppm());
     put(rl::MerEqualisedDb, merdb());

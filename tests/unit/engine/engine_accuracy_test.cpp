@@ -5,6 +5,7 @@
 #include <string>
 
 #include "engine_fixture.h"
+#include "independentvsb.h"
 
 namespace {
 
@@ -247,3 +248,114 @@ TEST(EngineEye, OpensAtTheSymbolInstantsOnly) {
 }
 
 }  // namespace
+
+// --- Echoes and the analyser's figures, on captures built independently of the engine ------
+
+namespace figures {
+
+using independentvsb::Echo;
+
+Result measureindependent(const independentvsb::Options& o) {
+    return enginetest::runmonitor(enginetest::captureblock(independentvsb::make(o).iq));
+}
+
+double measured(const Result& r, rl::Measure m) {
+    return rl::measure(r.data(), m);
+}
+
+// The true amplitude response (dB, mean removed over +-2.5 MHz) against the measured one, RMS;
+// and the true peak-to-peak over the whole +-3 MHz the flatness figure covers.
+struct ResponseCheck {
+    double rmsdb, truepkpk;
+};
+ResponseCheck checkresponse(const Result& r, const independentvsb::Options& o) {
+    double sm = 0, st = 0, hi = -1e9, lo = 1e9;
+    int n = 0;
+    std::vector<double> m, t;
+    for (std::size_t i = 0; i < rl::kResponsePoints; ++i) {
+        const double f = rl::responsex(i);
+        const double truth = 20 * std::log10(std::abs(independentvsb::channelresponse(o, f * 1e6)));
+        hi = std::max(hi, truth), lo = std::min(lo, truth);
+        if (std::abs(f) > 2.5) continue;
+        m.push_back(rl::freqerror(r.data(), i)), t.push_back(truth);
+        sm += m.back(), st += t.back(), ++n;
+    }
+    double sq = 0;
+    for (std::size_t i = 0; i < m.size(); ++i) sq += std::pow(m[i] - sm / n - (t[i] - st / n), 2);
+    return {std::sqrt(sq / n), hi - lo};
+}
+
+struct EchoCase {
+    double db, us;
+};
+
+// One echo, as a combiner, line or filter reflects: the response, the flatness figure and the
+// equalised MER read what the channel is, and the largest echo where and how strong it is.
+TEST(EngineEchoes, StrongEchoesAreMeasuredAsTheChannelIs) {
+    for (const EchoCase c : {EchoCase{-20, 10}, EchoCase{-20, 1}, EchoCase{-12, 4},
+                             EchoCase{-10, 1}, EchoCase{-15, 0.6}}) {
+        for (const std::uint64_t seed : {3u, 4u}) {
+            independentvsb::Options o;
+            o.seed = seed;
+            o.snrdb = 35;
+            o.timing = 0.3;
+            o.offsethz = 7e3;
+            o.echoes = {Echo{c.db, c.us}};
+            const Result r = measureindependent(o);
+            const std::string what = std::to_string(c.db) + " dB at " + std::to_string(c.us);
+            ASSERT_EQ(r.status, 0) << what;
+            EXPECT_TRUE(enginetest::enginelocked(r)) << what;
+            const auto check = checkresponse(r, o);
+            EXPECT_LT(check.rmsdb, 0.5) << what;
+            EXPECT_NEAR(rl::figure(r.data(), rl::FreqPkPk), check.truepkpk, 1.0) << what;
+            // An echo beyond the short fit's +-1.9 us is equalised from the long fit's taps
+            // that stand out of its noise: 1.1 to 1.9 dB of MER stays behind at 4 us.
+            EXPECT_NEAR(measured(r, rl::MerEqualisedDb), 35, c.us > 1.9 ? 2.0 : 1.0) << what;
+            EXPECT_NEAR(measured(r, rl::LargestEchoDb), c.db, 1.0) << what;
+            EXPECT_NEAR(measured(r, rl::LargestEchoUs), c.us, 0.05) << what;
+            // Without an equaliser the echo is interference: MER near its level below the path.
+            EXPECT_NEAR(measured(r, rl::MerUnequalisedDb), -c.db, 1.5) << what;
+        }
+    }
+    // The simulator's echo, through its own chain.
+    auto imp = atsnr(35);
+    imp.echoes = {vsb::Echo{-12, 4}};
+    const Result sim = enginetest::measure(imp, 7);
+    EXPECT_NEAR(sim.diagnostic(rl::MerDb), 35, 2.0);
+    EXPECT_NEAR(measured(sim, rl::LargestEchoDb), -12, 1.0);
+}
+
+// Pilot, carrier and symbol clock as a transmitter's reference oscillator or pilot insertion
+// would put them wrong.
+TEST(EngineFigures, PilotCarrierAndSymbolClockErrors) {
+    struct Case {
+        double pilotscale, offsethz, ppm;
+    };
+    double nominalpilot = NAN;
+    for (const Case c :
+         {Case{1.0, 0, 0}, Case{0.8, 20e3, 3}, Case{1.25, -35e3, -10}, Case{1.0, 500, 1}}) {
+        independentvsb::Options o;
+        o.snrdb = 30;
+        o.pilotscale = c.pilotscale;
+        o.offsethz = c.offsethz;
+        o.symbolrateppm = c.ppm;
+        const Result r = measureindependent(o);
+        ASSERT_TRUE(enginetest::enginelocked(r)) << c.ppm;
+        // The pilot's change from a nominal one; its absolute reading differs between this
+        // construction and the simulator's by about 1.7 dB, which is not yet understood.
+        if (c.pilotscale == 1.0 && std::isnan(nominalpilot))
+            nominalpilot = measured(r, rl::PilotLevelRelDb);
+        EXPECT_NEAR(measured(r, rl::PilotLevelRelDb) - nominalpilot, 20 * std::log10(c.pilotscale),
+                    0.5)
+            << c.ppm;
+        EXPECT_NEAR(measured(r, rl::CarrierFrequencyHz), c.offsethz, 5) << c.ppm;
+        EXPECT_NEAR(measured(r, rl::SymbolRateErrorPpm), c.ppm, 0.5) << c.ppm;
+        // The receiver does not follow the clock's drift through the capture: a few ppm of it
+        // cost MER (about 2 dB at 3 ppm).
+        if (std::abs(c.ppm) > 1) continue;
+        EXPECT_NEAR(measured(r, rl::MerEqualisedDb), 30, 1.0) << c.ppm;
+        EXPECT_NEAR(measured(r, rl::EvmPercent), 100 * std::pow(10, -30.0 / 20), 0.4) << c.ppm;
+    }
+}
+
+}  // namespace figures
