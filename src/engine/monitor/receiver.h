@@ -9,6 +9,7 @@
 #include "aligned.h"
 #include "channelfit.h"
 #include "displays.h"
+#include "emission.h"
 #include "fft.h"
 #include "levelfit.h"
 #include "lock.h"
@@ -52,6 +53,7 @@ class Receiver {
     ChannelFit channel_;
     LongChannel long_;
     Spectrum spectrum_;
+    Emission emission_;
     LevelFitter levelfitter_;
     EyeWriter eye_;
     CBuffer received_, receivedspectrum_;    // capture with the channel centre at 0 Hz

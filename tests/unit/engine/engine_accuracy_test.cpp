@@ -167,6 +167,8 @@ TEST(EngineSpectrum, CleanExciterReadsFlatInBandAndPassesTheMask) {
         const double mean = inbandmean(r);
         EXPECT_NEAR(mean, -10.6, 0.3) << offset;
         EXPECT_LT(enginetest::worstmaskmargin(r), -10.0) << offset;
+        EXPECT_EQ(rl::measure(r.data(), rl::MaskIntegratedPass), 1.0) << offset;
+        EXPECT_EQ(rl::measure(r.data(), rl::SpurCount), 0.0) << offset;
         // Every point up to where the roll-off begins within a dB of the flat level: no spikes
         // or dips where the averaging meets the roll-off.
         for (std::size_t i = 0; i < rl::kSpectrumPoints; ++i) {
@@ -192,7 +194,17 @@ TEST(EngineSpectrum, SpursReadTheirPowerAndFailTheMask) {
         EXPECT_GE(rl::spectrum(r.data(), at), s.dbc - 3) << s.mhz << " MHz " << s.dbc << " dBc";
         if (std::abs(s.mhz) > 3) {
             EXPECT_GT(enginetest::worstmaskmargin(r), 0.0) << s.mhz;
+            // Integrated over 500 kHz a spur reads its own power, and fails there too.
+            if (std::abs(s.mhz) > 3.3) {
+                EXPECT_EQ(rl::measure(r.data(), rl::MaskIntegratedPass), 0.0) << s.mhz;
+            }
         }
+        // Outside the channel the strongest spur found is this one, at its frequency and power
+        // (inside it a -20 dBc line stands under 15 dB out of the data: not found).
+        if (std::abs(s.mhz) < 3) continue;
+        ASSERT_GE(rl::measure(r.data(), rl::SpurCount), 1.0) << s.mhz;
+        EXPECT_NEAR(rl::spurmhz(r.data(), 0), s.mhz, 0.002) << s.mhz;
+        EXPECT_NEAR(rl::spurdbc(r.data(), 0), s.dbc, 1.0) << s.mhz;
     }
 }
 
