@@ -10,8 +10,7 @@ namespace {
 constexpr double kMaxReal = 8.0;
 }  // namespace
 
-TForm_ste::TForm_ste(windows::WindowHost& host)
-    : MeasureFrame("TForm_ste", "Constellation", host, {"0dB", "0.1dB", "0.1dB"}) {
+TForm_ste::TForm_ste(windows::WindowHost& host) : MeasureFrame("TForm_ste", "Constellation", host) {
     cht_stel.setbounds(234, 84, 750, 500);
     cht_stel.title = "Constellation";
     cht_stel.titlefontheight = 15;

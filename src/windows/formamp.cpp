@@ -6,8 +6,6 @@
 #include "engine/resultlayout.h"
 #include "engine/verdicts.h"
 #include "platform/backend.h"
-#include "platform/desktop.h"
-#include "windows/filenames.h"
 #include "windows/plotvalue.h"
 
 namespace {
@@ -49,8 +47,7 @@ void drawbounds(platform::Chart& c, platform::Series& high, platform::Series& lo
 }  // namespace
 
 TForm_amp::TForm_amp(windows::WindowHost& host)
-    : MeasureFrame("TForm_amp", "Amplitude Flatness and Group Delay", host,
-                   {"0.1dB", "0.1dB", "0.1dB"}) {
+    : MeasureFrame("TForm_amp", "Amplitude Flatness and Group Delay", host) {
     setupcharts();
     layoutfigures();
     mni_SaveFreq.onclick = mni_SaveGroup.onclick =
@@ -103,19 +100,17 @@ void TForm_amp::layoutfigures() {
     struct Cell {
         platform::Label& label;
         int left, row;
-        const char* text;
     };
     const Cell cells[] = {
-        {lbl_freq_max_freq, 156, 0, "-2.5"},     {lbl_freq_max_level, 236, 0, "0.13dB"},
-        {lbl_freq_min_freq, 156, 1, "2.6"},      {lbl_freq_min_level, 236, 1, "-0.15dB"},
-        {lbl_freq_pk, 236, 2, "0.28dB"},         {lbl_group_max_freq, 156, 3, "-2.5"},
-        {lbl_group_max_level, 236, 3, "4.0ns"},  {lbl_group_min_freq, 156, 4, "2.2"},
-        {lbl_group_min_level, 236, 4, "-2.9ns"}, {lbl_group_pk, 236, 5, "6.9ns"},
-        {lbl_freq_mask, 212, 6, "Pass"},         {lbl_group_mask, 212, 7, "Pass"},
+        {lbl_freq_max_freq, 156, 0},   {lbl_freq_max_level, 236, 0}, {lbl_freq_min_freq, 156, 1},
+        {lbl_freq_min_level, 236, 1},  {lbl_freq_pk, 236, 2},        {lbl_group_max_freq, 156, 3},
+        {lbl_group_max_level, 236, 3}, {lbl_group_min_freq, 156, 4}, {lbl_group_min_level, 236, 4},
+        {lbl_group_pk, 236, 5},        {lbl_freq_mask, 212, 6},      {lbl_group_mask, 212, 7},
     };
+    // Nothing is measured or judged before the first locked capture.
     for (const Cell& c : cells) {
         c.label.setbounds(c.left, kRowTops[c.row], 75, 16);
-        c.label.setcaption(c.text);
+        c.label.setcaption(windows::kNotMeasured);
         add(c.label);
     }
 }
@@ -171,19 +166,5 @@ void TForm_amp::showresult(const std::uint8_t* block, bool freqpass, bool groupp
 void TForm_amp::mbtn_saveClick(platform::MenuItem& item) {
     if (&item == &mni_SaveFreq) savechart(cht_freq);
     if (&item == &mni_SaveGroup) savechart(cht_group);
-    if (&item == &mni_SaveBoth) saveboth();
-}
-
-// Both charts under one chosen name: <name>_freq.jpg and <name>_group.jpg, written into the
-// folder the dialog showed, whatever the process's current folder is.
-void TForm_amp::saveboth() {
-    savedlg_1.filter = windows::kJpgFilter;
-    if (!platform::desktop().savedialog(savedlg_1)) return;
-    const std::string name = windows::filepart(savedlg_1.filename);
-    std::string folder = savedlg_1.folder;
-    if (!folder.empty() && folder.back() != '/') folder += '/';
-    savedlg_1.filename = folder + windows::forceextension(name, "_freq.jpg");
-    if (!exportchart(cht_freq, savedlg_1.filename)) return;
-    savedlg_1.filename = folder + windows::forceextension(name, "_group.jpg");
-    exportchart(cht_group, savedlg_1.filename);
+    if (&item == &mni_SaveBoth) savebothcharts(cht_freq, "_freq.jpg", cht_group, "_group.jpg");
 }

@@ -57,5 +57,4 @@ class TForm_amp : public windows::MeasureFrame {
     void setupcharts();
     void layoutfigures();
     void drawmask();
-    void saveboth();
 };

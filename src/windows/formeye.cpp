@@ -5,8 +5,7 @@
 #include "engine/resultlayout.h"
 #include "windows/plotvalue.h"
 
-TForm_eye::TForm_eye(windows::WindowHost& host)
-    : MeasureFrame("TForm_eye", "Eye-Diagram", host, {"20", "0.1dB", "0.1dB"}) {
+TForm_eye::TForm_eye(windows::WindowHost& host) : MeasureFrame("TForm_eye", "Eye-Diagram", host) {
     clientheight = 663;
     cht_eye.setbounds(234, 84, 750, 500);
     cht_eye.title = "Eye-Diagram";

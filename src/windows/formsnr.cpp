@@ -32,8 +32,7 @@ void referenceline(platform::Series& s, double db) {
 
 }  // namespace
 
-TForm_snr::TForm_snr(windows::WindowHost& host)
-    : MeasureFrame("TForm_snr", "IMD and SNR", host, {"20", "0.1dB", "0.1dB"}) {
+TForm_snr::TForm_snr(windows::WindowHost& host) : MeasureFrame("TForm_snr", "IMD and SNR", host) {
     placereadout(145, 196);
     setupchart();
     n_form.onclick = N_VALUE.onclick =
@@ -61,7 +60,7 @@ void TForm_snr::setupchart() {
     series_std_snr.color = platform::kFuchsia;
     series_std_snr.pencolor = platform::kRed;
     referenceline(series_std_imd, 47);
-    referenceline(series_std_snr, 27);
+    referenceline(series_std_snr, windows::kSnrStandardDb);
     // The resource's order: the IMD line first.
     cht_snr_imd.attach(series_std_imd);
     cht_snr_imd.attach(series_std_snr);

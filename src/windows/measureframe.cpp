@@ -23,12 +23,12 @@ std::string readouttext(std::uint8_t halfdb) {
     return text;
 }
 
-std::string figuretext(double v, const char* unit) {
-    if (!std::isfinite(v) || std::fabs(v) >= kFigureLimit) return kNotMeasured;
-    // Exactly the values printed as 0.00: a minus there would claim a sign the figure lacks.
-    if (std::fabs(v) < 0.005) v = 0.0;
-    char text[32];
-    std::snprintf(text, sizeof text, "%.2f%s", v, unit);
+std::string figuretext(double v, const char* unit, int decimals, double limit) {
+    if (!std::isfinite(v) || std::fabs(v) >= limit) return kNotMeasured;
+    // Exactly the values printed as zero: a minus there would claim a sign the figure lacks.
+    if (std::fabs(v) < 0.5 * std::pow(10.0, -decimals)) v = 0.0;
+    char text[48];
+    std::snprintf(text, sizeof text, "%.*f%s", decimals, v, unit);
     return text;
 }
 
@@ -42,8 +42,7 @@ void setnosignal(platform::Label& l) {
     l.setfontcolor(platform::kRed);
 }
 
-MeasureFrame::MeasureFrame(std::string name, const std::string& title, WindowHost& host,
-                           Placeholders ph)
+MeasureFrame::MeasureFrame(std::string name, const std::string& title, WindowHost& host)
     : platform::Form(std::move(name)), host_(host) {
     clientwidth = kClientWidth;
     clientheight = 662;
@@ -69,9 +68,7 @@ MeasureFrame::MeasureFrame(std::string name, const std::string& title, WindowHos
     lbl_snrcaption.setcaption("SNR = ");
     lbl_limdcaption.setcaption("Lower IMD = ");
     lbl_uimdcaption.setcaption("Upper IMD = ");
-    lbl_snr.setcaption(ph.snr);
-    lbl_limd.setcaption(ph.limd);
-    lbl_uimd.setcaption(ph.uimd);
+    for (platform::Label* l : {&lbl_snr, &lbl_limd, &lbl_uimd}) l->setcaption(kNotMeasured);
     placereadout(145, 195);
 
     btn_close.setbounds(630, kButtonTop, 120, 25);
@@ -159,6 +156,19 @@ void MeasureFrame::savechart(const platform::Chart& chart) {
     if (!platform::desktop().savedialog(savedlg_1)) return;
     savedlg_1.filename = forceextension(savedlg_1.filename, ".jpg");
     exportchart(chart, savedlg_1.filename);
+}
+
+void MeasureFrame::savebothcharts(const platform::Chart& first, const char* firstsuffix,
+                                  const platform::Chart& second, const char* secondsuffix) {
+    savedlg_1.filter = kJpgFilter;
+    if (!platform::desktop().savedialog(savedlg_1)) return;
+    const std::string name = filepart(savedlg_1.filename);
+    std::string folder = savedlg_1.folder;
+    if (!folder.empty() && folder.back() != '/') folder += '/';
+    savedlg_1.filename = folder + forceextension(name, firstsuffix);
+    if (!exportchart(first, savedlg_1.filename)) return;
+    savedlg_1.filename = folder + forceextension(name, secondsuffix);
+    exportchart(second, savedlg_1.filename);
 }
 
 bool MeasureFrame::exportchart(const platform::Chart& chart, const std::string& file) {

@@ -21,26 +21,23 @@ inline constexpr const char* kNoSignal = "No signal";
 inline constexpr const char* kNotMeasured = "--";
 // Beyond this a figure would be a row of digits in its column rather than a reading.
 inline constexpr double kFigureLimit = 1e4;
+// The SNR standard the IMD and SNR window draws; the MER after the equaliser is held to it too.
+inline constexpr double kSnrStandardDb = 27;
 
 // "%2.1fdB" of a status byte counted in half decibels.
 std::string readouttext(std::uint8_t halfdb);
-// "%.2f" and the unit; "--" for a value that is not finite or not below kFigureLimit, and never
-// "-0.00".
-std::string figuretext(double v, const char* unit);
+// The value with `decimals` decimals and the unit; "--" for a value that is not finite or not
+// below `limit`, and never "-0.00".
+std::string figuretext(double v, const char* unit, int decimals = 2, double limit = kFigureLimit);
 // "Pass" in the window-text colour or "Fail" in red.
 void setverdict(platform::Label& l, bool pass);
 // "No signal" in red: the capture held nothing to judge.
 void setnosignal(platform::Label& l);
 
-struct Placeholders {
-    const char* snr;
-    const char* limd;
-    const char* uimd;
-};
-
 class MeasureFrame : public platform::Form, public MeasureWindow {
   public:
-    MeasureFrame(std::string name, const std::string& title, WindowHost& host, Placeholders ph);
+    // The readout reads "--" until the exciter's first status block.
+    MeasureFrame(std::string name, const std::string& title, WindowHost& host);
     ~MeasureFrame() override;
 
     void showstatus(const std::uint8_t* statusblock) override;
@@ -85,6 +82,11 @@ class MeasureFrame : public platform::Form, public MeasureWindow {
     void refreshreadout();
     // Runs savedlg_1 with the JPEG filter, forces ".jpg" and exports the chart.
     void savechart(const platform::Chart& chart);
+    // Two charts under one chosen name: <name><firstsuffix> and <name><secondsuffix> (the
+    // suffixes end in ".jpg"), written into the folder the dialog showed, whatever the process's
+    // current folder is. The first failure ends it.
+    void savebothcharts(const platform::Chart& first, const char* firstsuffix,
+                        const platform::Chart& second, const char* secondsuffix);
     // Writes the chart as JPEG; a failure is shown with the file and the reason.
     bool exportchart(const platform::Chart& chart, const std::string& file);
     // Frees the series created at run time; called while closing.

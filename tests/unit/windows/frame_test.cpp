@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <map>
+#include <string>
+
 #include "engine/buffers.h"
 #include "windowfixture.h"
 #include "windows/filenames.h"
@@ -46,7 +49,7 @@ TEST_F(Frame, CreationSetsTheCommonTextsAndLayout) {
     EXPECT_EQ(w.clientwidth, 984);
     EXPECT_EQ(w.clientheight, 662);
     EXPECT_FALSE(w.maximizebox);
-    EXPECT_EQ(w.lbl_snr.caption(), "0dB");
+    EXPECT_EQ(w.lbl_snr.caption(), "--");
     EXPECT_EQ(w.tmr1.interval(), 1000);
     EXPECT_FALSE(w.tmr1.enabled());
     EXPECT_EQ(w.savedlg_1.filter, "JGP Files(*.jpg)|*.jpg|All Files(*.*)|*.*");
@@ -56,7 +59,7 @@ TEST_F(Frame, CreationSetsTheCommonTextsAndLayout) {
 TEST_F(Frame, ReadoutShowsBytesOneToThreeAndIgnoresNull) {
     auto& w = openwindow<TForm_ste>(1);
     w.showstatus(nullptr);
-    EXPECT_EQ(w.lbl_limd.caption(), "0.1dB");
+    EXPECT_EQ(w.lbl_limd.caption(), "--");
     const std::uint8_t status[4] = {99, 0, 41, 255};
     w.showstatus(status);
     EXPECT_EQ(w.lbl_snr.caption(), "0.0dB");
@@ -102,7 +105,7 @@ TEST_F(Frame, DebugTimerFeedsSimulatedCapturesOnlyInDebugMode) {
     backend.clock.advance(1000);
     EXPECT_EQ(w.cht_stel.repaints(), before + 1);
     EXPECT_FALSE(w.series_stel->points.empty());
-    EXPECT_EQ(w.lbl_snr.caption(), "0dB");  // no status block from the simulation
+    EXPECT_EQ(w.lbl_snr.caption(), "--");  // no status block from the simulation
     w.close();
     EXPECT_FALSE(w.tmr1.enabled());
 }
@@ -141,6 +144,66 @@ TEST_F(Frame, AnExportThatCannotBeWrittenSaysSoAndTheWindowStays) {
               std::vector<std::string>{"Can not write " + file + ": No such file or directory"});
     EXPECT_TRUE(w.showing());
     EXPECT_EQ(formkind(), 1);
+}
+
+// Every label of a form, by name.
+std::map<std::string, std::string> labels(platform::Form& f) {
+    std::map<std::string, std::string> m;
+    for (platform::Control* c : f.controls())
+        if (const auto* l = dynamic_cast<const platform::Label*>(c)) m[l->name()] = l->caption();
+    return m;
+}
+
+// A figure or verdict nobody measured never shows. The labels a locked capture (one that fails
+// every limit, so no verdict can match a placeholder by chance) and a status block fill must read
+// "--" or nothing when their window opens, and still so, or "No signal", while the engine refuses
+// every capture; the readout then shows the status block that came with the refused capture.
+TEST_F(Frame, NoWindowShowsAFigureOrVerdictBeforeALockedCaptureMeasuredIt) {
+    for (std::size_t i = 0; i < resultlayout::kSpectrumPoints; ++i) setspectrum(i, -30.5);
+    for (std::size_t i = 0; i < resultlayout::kResponsePoints; ++i) {
+        setfreq(i, 0.77);
+        setgroup(i, 61.5);
+    }
+    for (std::size_t f = 0; f < resultlayout::kFigureCount; ++f)
+        setfigure(static_cast<resultlayout::Figure>(f), 1.23 + f);
+    resultlayout::write(block.data(), resultlayout::kDiagnosticsOffset, 21.7);  // the MER
+    for (std::size_t m = 0; m <= resultlayout::SpurCount; ++m)
+        setmeasure(static_cast<resultlayout::Measure>(m), 2345.6 + m);
+    setmeasure(resultlayout::MaskIntegratedPass, 0);
+    setmeasure(resultlayout::MaskIntegratedMarginDb, -4.5);
+    setmeasure(resultlayout::SpurCount, 1);
+    setspur(0, 4.5, -50.2);
+    const std::uint8_t status[4] = {0, 61, 92, 93};
+    for (int kind = 1; kind <= 5; ++kind) {
+        SCOPED_TRACE(kind);
+        start();
+        connect();
+        main->windowfactory = createmeasurewindow;
+        main->btmbtnClick(kind);
+        MeasureWindow* w = main->openwindow();
+        ASSERT_NE(w, nullptr);
+        const auto created = labels(w->form());
+        if (kind != 5) {  // the IMD and SNR window takes no captures
+            ASSERT_TRUE(refusecapture());
+            ASSERT_TRUE(refusecapture());
+        }
+        const auto refused = labels(w->form());
+        w->showdata(block.data());
+        w->showstatus(status);
+        int filled = 0;
+        for (const auto& [name, text] : labels(w->form())) {
+            const std::string& before = created.at(name);
+            if (text == before) continue;  // a fixed text
+            ++filled;
+            EXPECT_TRUE(before == "--" || before.empty()) << name << " read " << before;
+            if (name == "lbl_snr" || name == "lbl_limd" || name == "lbl_uimd") continue;
+            const std::string& r = refused.at(name);
+            EXPECT_TRUE(r == "--" || r.empty() || r == "No signal") << name << " read " << r;
+        }
+        EXPECT_GE(filled, 3);
+        w->form().close();
+        backend.processevents();
+    }
 }
 
 using Constellation = WindowTest;

@@ -39,7 +39,7 @@ TEST_F(Spectrum, MaskIsDrawnAtCreationAndTheCurveSpansExactlyPlusMinus538) {
     EXPECT_EQ(w.series_std.title, "Standard");
     EXPECT_EQ(w.series_spect.title, "Measured");
     EXPECT_EQ(w.cht_spect.series().size(), 1u);
-    EXPECT_EQ(w.lbl_mask.caption(), "Pass");
+    EXPECT_EQ(w.lbl_mask.caption(), "--");
 
     for (std::size_t i = 0; i < resultlayout::kSpectrumPoints; ++i) setspectrum(i, -100);
     setspectrum(7, NAN);
@@ -120,6 +120,40 @@ TEST_F(Spectrum, LabelTurnsRedOnFailAndBack) {
     EXPECT_EQ(w.lbl_mask.caption(), "Fail");
 }
 
+// The worst margin is the verdict's own, and its marker sits on the plotted curve at that point:
+// 7 dB over the shoulder, then 7.21 dB of room on the lower flank near -4 MHz (the point is
+// tested at -4.0009 MHz, where the limit is -52.79 dB).
+TEST_F(Spectrum, TheWorstMarginIsShownAndMarkedWhereTheVerdictFindsIt) {
+    auto& w = open();
+    EXPECT_EQ(w.lbl_margin.caption(), "--");
+    EXPECT_FALSE(w.cht_spect.attached(w.series_worst));
+    struct Case {
+        double f, level;
+        const char* text;
+        platform::Color color;
+    };
+    const Case cases[] = {{3.2, -40, "-7.00dB at 3.20MHz", kRed},
+                          {-4.0, -60, "7.21dB at -4.00MHz", kWindowText}};
+    for (const Case& c : cases) {
+        const std::size_t i = indexat(c.f);
+        passeswith(i, c.level);
+        w.showdata(block.data());
+        EXPECT_EQ(w.lbl_margin.caption(), c.text);
+        EXPECT_EQ(w.lbl_margin.fontcolor(), c.color);
+        EXPECT_NEAR(windows::maskworstpoint(block.data()).margindb,
+                    verdicts::maskmargin(block.data()), 1e-12);
+        ASSERT_EQ(w.series_worst.points.size(), 1u);
+        EXPECT_EQ(w.series_worst.points[0].x, resultlayout::spectrumx(i));
+        EXPECT_EQ(w.series_worst.points[0].y, c.level);
+        EXPECT_TRUE(w.cht_spect.attached(w.series_worst));
+    }
+    // No margin is measured on a capture the engine could not lock.
+    resultlayout::writelock(block.data(), resultlayout::LockReason::NoPilot);
+    w.showdata(block.data());
+    EXPECT_EQ(w.lbl_margin.caption(), "--");
+    EXPECT_FALSE(w.cht_spect.attached(w.series_worst));
+}
+
 TEST_F(Spectrum, ARefusedCaptureKeepsThePlotButDropsTheVerdict) {
     auto& w = open();
     connect();
@@ -159,8 +193,9 @@ TEST_F(Amplitude, MasksPlaceholdersAndSeriesAtCreation) {
     EXPECT_EQ(w.series_freq_low.pencolor, platform::kFuchsia);
     EXPECT_EQ(w.cht_freq.series().size(), 2u);
     EXPECT_FALSE(w.cht_freq.topvisible);
-    EXPECT_EQ(w.lbl_freq_min_level.caption(), "-0.15dB");
-    EXPECT_EQ(w.lbl_group_pk.caption(), "6.9ns");
+    EXPECT_EQ(w.lbl_freq_min_level.caption(), "--");
+    EXPECT_EQ(w.lbl_group_pk.caption(), "--");
+    EXPECT_EQ(w.lbl_group_mask.caption(), "--");
     std::vector<std::string> items;
     for (auto* i : w.pm1.items) items.push_back(i->caption);
     EXPECT_EQ(items, (std::vector<std::string>{"Save Freq", "Save Group", "Save Both"}));

@@ -74,6 +74,21 @@ class WindowTest : public MainFormTest {
         put(resultlayout::kFiguresOffset + 8 * static_cast<std::size_t>(f), v);
     }
 
+    // The engine's measures area: the marker, then the figures, spurs and curves.
+    void setmeasure(resultlayout::Measure m, double v) {
+        resultlayout::writemeasuresmarker(block.data());
+        resultlayout::writemeasure(block.data(), m, v);
+    }
+    void setspur(std::size_t i, double mhz, double dbc) {
+        put(resultlayout::kSpursOffset + 16 * i, mhz);
+        put(resultlayout::kSpursOffset + 16 * i + 8, dbc);
+    }
+    void setecho(std::size_t i, double db) { put(resultlayout::kEchoProfileOffset + 8 * i, db); }
+    void setccdf(std::size_t i, double measured, double ideal) {
+        put(resultlayout::kCcdfOffset + 8 * i, measured);
+        put(resultlayout::kCcdfIdealOffset + 8 * i, ideal);
+    }
+
     std::vector<std::uint8_t> block;
 
   private:
