@@ -8,7 +8,8 @@
 
 namespace exciter {
 
-// The measurement window open on the link; the first four take captures, the last status blocks.
+// The measurement window open on the link; all but the IMD and SNR window take captures, that
+// one takes status blocks.
 enum class WindowKind : std::int32_t {
     None = 0,
     Constellation = 1,
@@ -16,10 +17,12 @@ enum class WindowKind : std::int32_t {
     Amplitude = 3,
     Spectrum = 4,
     ImdSnr = 5,
+    SignalQuality = 6,
 };
 
 inline bool takescaptures(WindowKind k) {
-    return k >= WindowKind::Constellation && k <= WindowKind::Spectrum;
+    return (k >= WindowKind::Constellation && k <= WindowKind::Spectrum) ||
+           k == WindowKind::SignalQuality;
 }
 
 enum class LinkEvent {

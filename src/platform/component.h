@@ -258,9 +258,11 @@ class MenuItem {
     int imageindex = -1;
     std::string imageresource;
     std::vector<MenuItem*> items;
+    bool enabled = true;  // read when the menu opens
     std::function<void(MenuItem&)> onclick;
+    // A user's choice: does nothing while the item is disabled.
     void click() {
-        if (onclick) onclick(*this);
+        if (enabled && onclick) onclick(*this);
     }
 
   private:

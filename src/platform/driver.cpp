@@ -86,6 +86,7 @@ std::string runcommand(const std::string& line) {
     if (verb == "menu") {
         MenuItem* m = finditem(*f, target);
         if (!m) return "error no item " + target;
+        if (!m->enabled) return "error disabled";
         m->click();
         return "ok";
     }

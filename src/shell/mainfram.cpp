@@ -12,18 +12,25 @@ namespace {
 
 struct MeasureButton {
     platform::BitmapButton Tmainform::*button;
+    platform::MenuItem Tmainform::*item;
     const char* caption;
     int left, top, image;
     const char* logtext;
 };
 
 constexpr MeasureButton kMeasureButtons[] = {
-    {&Tmainform::btmbtn_ste, "&Constellation", 209, 287, 0, "Open Constellation Window!"},
-    {&Tmainform::btmbtn_eye, "&Eye-diagram", 423, 287, 6, "Open Eye-diagram Window!"},
-    {&Tmainform::btmbtn_amp, "&Amplitude Flatness and Group Delay", 653, 287, 2,
-     "Open Amplitude Flatness and Group Delay Window!"},
-    {&Tmainform::btmbtn_spe, "S&pectrum", 320, 424, 3, "Open Spectrum Window!"},
-    {&Tmainform::btmbtn_snr, "&IMD and SNR", 542, 424, 4, "Open SNR&IMD Window!"},
+    {&Tmainform::btmbtn_ste, &Tmainform::mniSte1, "&Constellation", 209, 287, 0,
+     "Open Constellation Window!"},
+    {&Tmainform::btmbtn_eye, &Tmainform::mniEye1, "&Eye-diagram", 423, 287, 6,
+     "Open Eye-diagram Window!"},
+    {&Tmainform::btmbtn_amp, &Tmainform::mniAmp1, "&Amplitude Flatness and Group Delay", 653, 287,
+     2, "Open Amplitude Flatness and Group Delay Window!"},
+    {&Tmainform::btmbtn_spe, &Tmainform::mniSpe1, "S&pectrum", 320, 424, 3,
+     "Open Spectrum Window!"},
+    {&Tmainform::btmbtn_snr, &Tmainform::mniSnr1, "&IMD and SNR", 542, 424, 4,
+     "Open SNR&IMD Window!"},
+    {&Tmainform::btmbtn_qua, &Tmainform::mniQua1, "Signal &Quality", 764, 424, 1,
+     "Open Signal Quality Window!"},
 };
 
 }  // namespace
@@ -54,6 +61,12 @@ void Tmainform::layout() {
         const int kind = static_cast<int>(&m - kMeasureButtons) + 1;
         b.onclick = [this, kind] { btmbtnClick(kind); };
         add(b);
+        platform::MenuItem& item = this->*m.item;
+        item.caption = m.caption;
+        item.images = &il1;
+        item.imageindex = m.image;
+        item.onclick = [this, &b](platform::MenuItem&) { b.click(); };
+        mniMeasure1.items.push_back(&item);
     }
     group_box.setcaption("Exciter Connection");
     group_box.setbounds(124, 92, 737, 129);
@@ -106,7 +119,7 @@ void Tmainform::layout() {
     lbl_1.setvisible(false);
     add({&lbl_title, &statusbar_1, &btn_about, &img1, &edt_port_gain, &lbl_1});
 
-    mm1.items = {&mniConfig1, &mniHelp1};
+    mm1.items = {&mniConfig1, &mniMeasure1, &mniHelp1};
     mniConfig1.items = {&mniConfig2, &mniExit1};
     mniHelp1.items = {&mniAbout1};
     mniConfig2.imageresource = "menu_config";

@@ -1,4 +1,4 @@
-// The main window: connection controls, the five measurement buttons, status bar and menus. It
+// The main window: connection controls, the six measurement buttons, status bar and menus. It
 // holds the exciter link (socket, timers, acquisition state, buffers), the open measurement
 // window and the two worker threads. Its handlers keep the names the protocol's description
 // gives and forward to the link.
@@ -124,6 +124,7 @@ class Tmainform : public platform::Form, public windows::WindowHost, private exc
     platform::BitmapButton btmbtn_amp{"btmbtn_amp"};
     platform::BitmapButton btmbtn_spe{"btmbtn_spe"};
     platform::BitmapButton btmbtn_snr{"btmbtn_snr"};
+    platform::BitmapButton btmbtn_qua{"btmbtn_qua"};
     platform::Label lbl_title{"lbl_title"};
     platform::StatusBar statusbar_1{"statusbar_1"};
     platform::Button btn_about{"btn_about"};
@@ -136,6 +137,10 @@ class Tmainform : public platform::Form, public windows::WindowHost, private exc
     platform::MenuItem mniConfig1{"mniConfig1", "System(&S)"};
     platform::MenuItem mniConfig2{"mniConfig2", "Config(&C)"};
     platform::MenuItem mniExit1{"mniExit1", "Exit(&E)"};
+    // The measurement windows again, in the buttons' order, each enabled with its button.
+    platform::MenuItem mniMeasure1{"mniMeasure1", "Measure(&M)"};
+    platform::MenuItem mniSte1{"mniSte1", ""}, mniEye1{"mniEye1", ""}, mniAmp1{"mniAmp1", ""};
+    platform::MenuItem mniSpe1{"mniSpe1", ""}, mniSnr1{"mniSnr1", ""}, mniQua1{"mniQua1", ""};
     platform::MenuItem mniHelp1{"mniHelp1", "Help(&H)"};
     platform::MenuItem mniAbout1{"mniAbout1", "About...(&A)"};
 

@@ -100,11 +100,12 @@ std::int32_t Tmainform::gain() {
 }
 
 std::vector<platform::BitmapButton*> Tmainform::measurebuttons() {
-    return {&btmbtn_ste, &btmbtn_eye, &btmbtn_amp, &btmbtn_spe, &btmbtn_snr};
+    return {&btmbtn_ste, &btmbtn_eye, &btmbtn_amp, &btmbtn_spe, &btmbtn_snr, &btmbtn_qua};
 }
 
 void Tmainform::setmeasurebuttons(bool enabled) {
     for (auto* b : measurebuttons()) b->setenabled(enabled);
+    for (auto* m : mniMeasure1.items) m->enabled = enabled;
 }
 
 void Tmainform::lockbuttons() {

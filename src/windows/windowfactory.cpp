@@ -3,6 +3,7 @@
 #include "windows/fomrstel.h"
 #include "windows/formamp.h"
 #include "windows/formeye.h"
+#include "windows/formquality.h"
 #include "windows/formsnr.h"
 #include "windows/formspec.h"
 
@@ -20,6 +21,8 @@ std::unique_ptr<MeasureWindow> createmeasurewindow(exciter::WindowKind kind,
             return std::make_unique<TForm_spec>(host);
         case WindowKind::ImdSnr:
             return std::make_unique<TForm_snr>(host);
+        case WindowKind::SignalQuality:
+            return std::make_unique<TForm_quality>(host);
         default:
             return nullptr;
     }

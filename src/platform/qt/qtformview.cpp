@@ -54,6 +54,7 @@ void additem(QMenu& menu, MenuItem* item, const FormView& owner) {
         icon = QIcon(namedpicture(item->imageresource));
     QAction* a = menu.addAction(icon, caption);
     a->setStatusTip(QString::fromStdString(item->hint));
+    a->setEnabled(item->enabled);
     QObject::connect(a, &QAction::triggered, &menu, [item, &owner] {
         if (owner.live()) item->click();
     });

@@ -32,8 +32,8 @@ const Window kCaptureWindows[] = {
     {"btmbtn_amp", "TForm_amp", "Open Amplitude Flatness and Group Delay Window!"},
     {"btmbtn_spe", "TForm_spec", "Open Spectrum Window!"},
 };
-const char* const kMeasureButtons[] = {"btmbtn_ste", "btmbtn_eye", "btmbtn_amp", "btmbtn_spe",
-                                       "btmbtn_snr"};
+const char* const kMeasureButtons[] = {"btmbtn_ste", "btmbtn_eye", "btmbtn_amp",
+                                       "btmbtn_spe", "btmbtn_snr", "btmbtn_qua"};
 
 // Waits for `n` record lines equal to `line` (with a line starting `then` after each), from
 // index `from` on; the moment each `line` was seen. Fewer stamps on time-out.

@@ -64,6 +64,10 @@ TEST(ProgramWindows, EachCaptureWindowShowsLiveDataAndClosesBack) {
              "menu TForm_amp mni_SaveBoth",
              {{"_freq.jpg", "cht_freq"}, {"_group.jpg", "cht_group"}}},
             {"btmbtn_spe", "TForm_spec", "click TForm_spec btn_save", {{".jpg", "cht_spect"}}},
+            {"btmbtn_qua",
+             "TForm_quality",
+             "menu TForm_quality mni_SaveBoth",
+             {{"_echo.jpg", "cht_echo"}, {"_ccdf.jpg", "cht_ccdf"}}},
         };
         for (const auto& c : cases) {
             SCOPED_TRACE(c.form);

@@ -30,10 +30,13 @@ TEST(EngineWarmUp, IsFoundInTheEngineByName) {
 
 class Startup : public MainFormTest {
   protected:
+    // The six measurement buttons and their menu items.
     bool measure(bool enabled) {
         for (auto* b : main->measurebuttons())
             if (b->enabled() != enabled) return false;
-        return true;
+        for (auto* m : main->mniMeasure1.items)
+            if (m->enabled != enabled) return false;
+        return main->measurebuttons().size() == 6 && main->mniMeasure1.items.size() == 6;
     }
 };
 
@@ -63,6 +66,8 @@ TEST_F(Startup, NormalStartShowsCaptionStatusAndOnlyConnect) {
     EXPECT_TRUE(main->btn_connect.enabled());
     EXPECT_FALSE(main->btn_disconnect.enabled());
     EXPECT_TRUE(measure(false));
+    main->mniQua1.click();  // disabled with its button
+    EXPECT_EQ(formkind(), 0);
     EXPECT_EQ(main->img1.hint(), "Veltrax Communication");
     EXPECT_EQ(backend.desk.slept, 100);
     EXPECT_EQ(main->tmr_tick.interval(), 10);
@@ -101,9 +106,15 @@ TEST_F(Startup, OpeningAWindowLocksTheButtonsAndClosingUnlocksThem) {
     main->btmbtn_snr.click();
     EXPECT_EQ(formkind(), 5);
     window->form().close();
+    main->mniQua1.click();  // the menu opens a window as its button does
+    EXPECT_EQ(formkind(), 6);
+    EXPECT_TRUE(measure(false));
+    EXPECT_EQ(window->form().iconindex, 1);
+    window->form().close();
     const auto lines = loglines();
     EXPECT_EQ(lines[2], "Open Spectrum Window!");
     EXPECT_EQ(lines[3], "Open SNR&IMD Window!");
+    EXPECT_EQ(lines[4], "Open Signal Quality Window!");
 }
 
 TEST_F(Startup, AWindowClosedAfterTheLinkDroppedLeavesItsButtonsEnabled) {

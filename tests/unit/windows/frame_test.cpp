@@ -174,7 +174,7 @@ TEST_F(Frame, NoWindowShowsAFigureOrVerdictBeforeALockedCaptureMeasuredIt) {
     setmeasure(resultlayout::SpurCount, 1);
     setspur(0, 4.5, -50.2);
     const std::uint8_t status[4] = {0, 61, 92, 93};
-    for (int kind = 1; kind <= 5; ++kind) {
+    for (int kind = 1; kind <= 6; ++kind) {
         SCOPED_TRACE(kind);
         start();
         connect();
