@@ -10,7 +10,7 @@ namespace monitor {
 
 namespace {
 
-constexpr int kOrders[] = {1, 2, 3, 4, 5, 6, 8, 10, 12, 14, 17, 20};
+constexpr int kOrders[] = {1, 2, 3, 4, 5, 6, 8, 10, 12, 14, 17, 20, 24, 28, 34, 40, 48};
 constexpr std::size_t kFirst = kEdgeSamples;  // fitted samples: kFirst .. kLast-1
 constexpr std::size_t kLast = kN - kEdgeSamples;
 constexpr double kFitted = double(kLast - kFirst);
@@ -66,18 +66,19 @@ void ChannelFit::crosscorrelation(const CBuffer& referencespectrum, const CBuffe
     }
 }
 
-void ChannelFit::chooseorder(double receivedenergy) {
+void ChannelFit::chooseorder(double receivedenergy, int maxhalf) {
     const double scale = std::max(gram_(kMaxHalf, kMaxHalf).real(), 1e-300);
     double best = INFINITY;
     for (int half : kOrders) {
+        if (half > maxhalf) break;
         const int taps = 2 * half + 1, first = kMaxHalf - half;
         work_ = gram_.block(first, first, taps, taps);
         for (int i = 0; i < taps; ++i) {
             const double m = i - half;
             work_(i, i) += scale * (kSpreadPenalty * m * m + 1e-12);
         }
-        Eigen::LDLT<Matrix> ldlt(work_);
-        Vector d = ldlt.solve(cross_.segment(first, taps));
+        ldlt_.compute(work_);
+        Vector d = ldlt_.solve(cross_.segment(first, taps));
         const Vector b = cross_.segment(first, taps);
         const double rss = receivedenergy - 2 * b.dot(d).real() +
                            (d.adjoint() * gram_.block(first, first, taps, taps) * d)(0, 0).real();
@@ -93,7 +94,7 @@ void ChannelFit::chooseorder(double receivedenergy) {
 }
 
 void ChannelFit::fit(const CBuffer& reference, const CBuffer& referencespectrum,
-                     const CBuffer& received) {
+                     const CBuffer& received, int maxhalf) {
     normalmatrix(reference, referencespectrum);
     crosscorrelation(referencespectrum, received);
     double energy = 0;
@@ -102,7 +103,7 @@ void ChannelFit::fit(const CBuffer& reference, const CBuffer& referencespectrum,
     residual_ = energy / kFitted;
     std::fill(std::begin(taps_), std::end(taps_), std::complex<double>{});
     taps_[kMaxHalf] = 1.0;
-    chooseorder(energy);
+    chooseorder(energy, maxhalf);
 }
 
 double ChannelFit::centroid() const {

@@ -14,13 +14,16 @@ namespace monitor {
 
 class ChannelFit {
   public:
-    static constexpr int kMaxHalf = 20;  // taps -20 .. +20 at most
+    static constexpr int kShortHalf = 20;  // taps -20 .. +20 unless an echo asks for more
+    static constexpr int kMaxHalf = 48;    // taps -48 .. +48 (+-4.5 us) at most
     static constexpr int kMaxTaps = 2 * kMaxHalf + 1;
 
     explicit ChannelFit(const Fft& fft);
 
     // reference: the ideal signal (time) and its FFT; received: the capture (time).
-    void fit(const CBuffer& reference, const CBuffer& referencespectrum, const CBuffer& received);
+    // maxhalf: the longest filter (taps each side) the order search may choose.
+    void fit(const CBuffer& reference, const CBuffer& referencespectrum, const CBuffer& received,
+             int maxhalf = kShortHalf);
 
     int halflength() const { return half_; }
     // Tap m (-kMaxHalf .. kMaxHalf); zero beyond the chosen length.
@@ -45,7 +48,7 @@ class ChannelFit {
     void normalmatrix(const CBuffer& reference, const CBuffer& referencespectrum);
     void crosscorrelation(const CBuffer& referencespectrum, const CBuffer& received);
     void correlate(const CBuffer& masked, const CBuffer& referencespectrum);
-    void chooseorder(double receivedenergy);
+    void chooseorder(double receivedenergy, int maxhalf);
 
     const Fft& fft_;
     CBuffer masked_, spectrum_, correlation_;
@@ -53,6 +56,7 @@ class ChannelFit {
     Vector cross_ = Vector::Zero(kMaxTaps);
     Vector solution_;
     Matrix work_;
+    Eigen::LDLT<Matrix> ldlt_;  // a member: at the longest fit it is too large for the stack
     std::complex<double> taps_[kMaxTaps] = {};
     int half_ = 0;
     double residual_ = 0;

@@ -26,6 +26,9 @@ std::size_t wrap(long m) {
     return std::size_t((m % long(kN) + long(kN)) % long(kN));
 }
 
+// The pilot at -Fs/4 falls exactly on a bin.
+const std::size_t kPilotBin = wrap(std::lround(kPilotHz / kBinHz));
+
 // Peak position and height of a lobe from three samples of its magnitude (a parabola through
 // their logarithms: exact for a Gaussian lobe, close for the Kaiser one).
 std::pair<double, double> logparabola(double l, double c, double r) {
@@ -51,8 +54,10 @@ LongChannel::LongChannel(const Fft& fft)
 
 void LongChannel::fit(const CBuffer& symbols, const CBuffer& received) {
     for (std::size_t k = 0; k < kN; ++k) product_[k] = mulconj(received[k], symbols[k]);
+    product_[kPilotBin] = 0;
     fft_.inverse(product_, correlation_);
     for (std::size_t k = 0; k < kN; ++k) product_[k] = std::norm(symbols[k]);
+    product_[kPilotBin] = 0;
     fft_.inverse(product_, autocorrelation_);
     for (int j = 0; j < kTaps; ++j) {
         lag_[std::size_t(j)] = autocorrelation_[std::size_t(j)];
@@ -63,6 +68,14 @@ void LongChannel::fit(const CBuffer& symbols, const CBuffer& received) {
     std::fill(product_.begin(), product_.end(), std::complex<double>{});
     for (int m = -kHalf; m <= kHalf; ++m) product_[wrap(m)] = tap(m);
     fft_.forward(product_, overall_);
+}
+
+double LongChannel::pilotlevel(const CBuffer& symbols, const CBuffer& received,
+                               double assumed) const {
+    const Complex g = overall_[kPilotBin];
+    if (!(std::norm(g) > 0)) return assumed;
+    const Complex data = symbols[kPilotBin] - assumed * double(kN);
+    return std::abs(received[kPilotBin] / g - data) / double(kN);
 }
 
 // Levinson's recursion for the Hermitian Toeplitz system sum_l lag(j - l) taps(l) = cross(j):

@@ -25,9 +25,14 @@ class LongChannel {
     explicit LongChannel(const Fft& fft);
 
     // symbols: FFT of the decided channel-centred symbols (levels plus pilot, rotated);
-    // received: FFT of the capture. Afterwards overall() holds the response from symbols to
-    // capture (channel and VSB pulse) on the FFT grid.
+    // received: FFT of the capture, its pilot at -Fs/4. Afterwards overall() holds the response
+    // from symbols to capture (channel and VSB pulse) on the FFT grid. The pilot's bin is left
+    // out of the fit: a pilot off its level would otherwise be taken for the channel's response
+    // at its frequency.
     void fit(const CBuffer& symbols, const CBuffer& received);
+    // The capture's pilot in units of the symbol levels: its line through the inverse of the
+    // fitted channel, less the data the decisions put there (symbols holds pilot `assumed`).
+    double pilotlevel(const CBuffer& symbols, const CBuffer& received, double assumed) const;
     const CBuffer& overall() const { return overall_; }
     // The fitted response at tap m (-kHalf .. kHalf), symbols to capture.
     std::complex<double> tap(int m) const { return taps_[std::size_t(m + kHalf)]; }

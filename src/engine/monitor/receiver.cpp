@@ -18,6 +18,7 @@ namespace {
 // opens it only a little further. The carrier is refined after the first.
 constexpr int kShutIterations = 16;
 constexpr double kSignLevel = 21.0 / 4.0;
+constexpr int kReachMargin = 4;  // taps the short fit reaches past the farthest echo it holds
 // Decisions this close to their levels (mean square, 24 dB MER) leave the eye open: hard ones
 // then serve the fit as well as soft ones.
 constexpr double kOpenEye = 21.0 / 250;
@@ -58,21 +59,6 @@ bool Receiver::load(const std::int32_t* s) {
     const double scale = 1 / std::sqrt(power_);
     for (auto& x : received_) x *= scale;
     return true;
-}
-
-// The pilot's amplitude in units of the symbol levels, from its share of the capture's power
-// (the capture is normalised to unit power, and once the carrier is refined its pilot sits at
-// -Fs/4). The equalised
-// levels cannot tell it: the channel estimate takes a pilot off its level as the channel's
-// response at the pilot's frequency.
-void Receiver::measurepilot() {
-    Complex sum = 0;
-    for (std::size_t n = 0; n < kN; ++n) sum += mulconj(received_[n], rotation(n));
-    // The pulse passes the data with its mean power gain and the pilot, on its half-amplitude
-    // point, with that amplitude.
-    const double share = std::min(std::norm(sum / double(kN)), 0.5);
-    pilot_ = std::sqrt(kDataPower * pulsegrid().rc0 * share / (1 - share)) / rrcamplitude(kPilotHz);
-    if (!(pilot_ > 0.1 * kPilotLevel && pilot_ < 10 * kPilotLevel)) pilot_ = kPilotLevel;
 }
 
 // The timing's phase ramp over the FFT grid, recomputed only when the timing has moved.
@@ -166,8 +152,8 @@ void Receiver::searchtiming() {
 // often than the nearest level.
 void Receiver::decide(bool coarse) {
     for (std::size_t n = 0; n < kN; ++n) {
-        const double y = inphase_[n] - kPilotLevel;
-        decided_[n] = (coarse ? std::copysign(kSignLevel, y) : nearestlevel(y)) + kPilotLevel;
+        const double y = inphase_[n] - pilot_;
+        decided_[n] = (coarse ? std::copysign(kSignLevel, y) : nearestlevel(y)) + pilot_;
         scratch_[n] = decided_[n] * rotation(n);
     }
     fft_.forward(scratch_, symbolspectrum_);
@@ -177,7 +163,7 @@ void Receiver::decide(bool coarse) {
 double Receiver::decisionerror() const {
     double error = 0;
     for (std::size_t n = kEdgeSamples; n < kN - kEdgeSamples; ++n) {
-        const double y = inphase_[n] - kPilotLevel;
+        const double y = inphase_[n] - pilot_;
         error += (y - nearestlevel(y)) * (y - nearestlevel(y));
     }
     return error / double(kN - 2 * kEdgeSamples);
@@ -209,27 +195,33 @@ void Receiver::equaliselong() {
     }
     // Coarse decisions leave the fit's gain off: the levels' own power sets it.
     power /= double(kN - 2 * kEdgeSamples);
-    const double gain =
-        std::sqrt((kDataPower + kPilotLevel * kPilotLevel) / std::max(power, 1e-300));
+    const double gain = std::sqrt((kDataPower + pilot_ * pilot_) / std::max(power, 1e-300));
     for (std::size_t n = 0; n < kN; ++n) inphase_[n] *= gain, quadrature_[n] *= gain;
+}
+
+// The long channel fitted to the current decisions, and the pilot read through it.
+void Receiver::fitlong() {
+    long_.fit(symbolspectrum_, receivedspectrum_);
+    const double pilot = long_.pilotlevel(symbolspectrum_, receivedspectrum_, pilot_);
+    if (pilot > kPilotLevel / 8 && pilot < 8 * kPilotLevel) pilot_ = pilot;
 }
 
 void Receiver::acquire() {
     decide(false);
-    long_.fit(symbolspectrum_, receivedspectrum_);
+    fitlong();
     equaliselong();
     for (int it = 0; it < kShutIterations && decisionerror() > kOpenEye; ++it) {
         decide(it == 0);
-        long_.fit(symbolspectrum_, receivedspectrum_);
+        fitlong();
         equaliselong();
     }
     // The carrier from a channel that opens the eye (one that does not would pull it off).
     decide(false);
-    long_.fit(symbolspectrum_, receivedspectrum_);
+    fitlong();
     refinecarrier();
     equaliselong();
     decide(false);
-    long_.fit(symbolspectrum_, receivedspectrum_);
+    fitlong();
     equaliselong();
     decide(false);
 }
@@ -263,10 +255,23 @@ void Receiver::refinecarrier() {
 void Receiver::refine() {
     tau_ = long_.mainpath();
     rebuildreference();
-    channel_.fit(reference_, referencespectrum_, received_);
-    channel_.responseongrid(channelgrid_, scratch_);
-    std::fill(farspectrum_.begin(), farspectrum_.end(), Complex{});
-    if (long_.findfar(ramp_, channelgrid_, scratch_, equalised_) == 0) return;
+    int reach = ChannelFit::kShortHalf;
+    for (;;) {
+        channel_.fit(reference_, referencespectrum_, received_, reach);
+        channel_.responseongrid(channelgrid_, scratch_);
+        std::fill(farspectrum_.begin(), farspectrum_.end(), Complex{});
+        if (long_.findfar(ramp_, channelgrid_, scratch_, equalised_) == 0) return;
+        // An echo the longest short fit could hold is better held by it: its taps are fitted
+        // with the capture's edges left out, and the band edges follow from them.
+        int wanted = reach;
+        for (int i = 0; i < long_.farcount(); ++i) {
+            const int m = std::abs(long_.farposition(i));
+            if (m <= ChannelFit::kMaxHalf) wanted = std::max(wanted, m + kReachMargin);
+        }
+        wanted = std::min(wanted, ChannelFit::kMaxHalf);
+        if (wanted <= reach) break;
+        reach = wanted;
+    }
     for (std::size_t n = 0; n < kN; ++n) scratch_[n] = 0;
     for (int i = 0; i < long_.farcount(); ++i)
         scratch_[std::size_t((long_.farposition(i) + long(kN)) % long(kN))] = long_.far(i);
@@ -276,6 +281,7 @@ void Receiver::refine() {
 
 Status Receiver::run(const std::int32_t* samples, std::uint8_t* results) {
     if (!load(samples)) return NoEnergy;
+    pilot_ = kPilotLevel;
     fft_.forward(received_, receivedspectrum_);
     const double pilothz = findpilot(receivedspectrum_);
     evidence_.pilotdb = pilotprominencedb(receivedspectrum_, pilothz);
@@ -284,7 +290,6 @@ Status Receiver::run(const std::int32_t* samples, std::uint8_t* results) {
     fft_.forward(received_, receivedspectrum_);
     searchtiming();
     acquire();
-    measurepilot();
     refine();
     merunequalised_ = merunequaliseddb();
     equalise(true);

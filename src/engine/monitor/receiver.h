@@ -30,7 +30,6 @@ class Receiver {
 
   private:
     bool load(const std::int32_t* samples);
-    void measurepilot();
     void updateramp();
     void equalise(bool withchannel);
     void equaliselong();
@@ -38,6 +37,7 @@ class Receiver {
     void searchtiming();
     void decide(bool coarse);
     double decisionerror() const;
+    void fitlong();
     void acquire();
     void rebuildreference();
     void refinecarrier();
