@@ -5,6 +5,7 @@
 #include <httplib.h>
 
 #include <chrono>
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -186,6 +187,14 @@ TEST_F(MonitorUnderPrometheus, FiguresMatchTheExcitersAndTheRightAlertsFire) {
     EXPECT_TRUE(near(R"(korvin_mer_db{exciter="faulty"})", 12, 3));
     EXPECT_TRUE(near(R"(korvin_mask_pass{exciter="clean"})", 1, 0));
     EXPECT_TRUE(near(R"(korvin_mask_pass{exciter="faulty"})", 0, 0));
+    // The engine's further measures of the clean exciter, against what it sends.
+    EXPECT_TRUE(near(R"(korvin_mer_unequalised_db{exciter="clean"})", 32, 3));
+    EXPECT_TRUE(near(R"(korvin_evm_ratio{exciter="clean"})", std::pow(10, -32 / 20.0), 0.01));
+    EXPECT_TRUE(near(R"(korvin_carrier_offset_hertz{exciter="clean"})", 0, 20));
+    EXPECT_TRUE(near(R"(korvin_symbol_rate_error_ratio{exciter="clean"})", 0, 2e-6));
+    EXPECT_TRUE(near(R"(korvin_pilot_level_db{exciter="clean"})", 0, 1));
+    EXPECT_TRUE(near(R"(korvin_papr_db{exciter="clean"})", 6.5, 2.5));
+    EXPECT_TRUE(near(R"(korvin_mask_integrated_pass{exciter="clean"})", 1, 0));
     EXPECT_TRUE(near(R"(korvin_exciter_up{exciter="clean"})", 1, 0));
     EXPECT_TRUE(near(R"(korvin_exciter_up{exciter="stopped"})", 0, 0));
     EXPECT_TRUE(eventually(

@@ -152,6 +152,26 @@ TEST(Recording, ReadsAsSigmfElsewhereAndMeasuresAgainToTheLiveFigures) {
     EXPECT_EQ(again["mask_pass"].toBool(), j.maskpass);
     EXPECT_EQ(again["flatness_pass"].toBool(), j.flatnesspass);
     EXPECT_EQ(again["group_delay_pass"].toBool(), j.groupdelaypass);
+
+    // The engine's further measures: in the annotation and again in the report under one name,
+    // and near what the capture was made with.
+    ASSERT_TRUE(j.measures.present);
+    for (const char* key : {"pilot_level_db", "carrier_offset_hz", "symbol_rate_error_ppm",
+                            "mer_unequalised_db", "evm_percent", "largest_echo_db",
+                            "largest_echo_us", "papr_db", "mask_integrated_margin_db"}) {
+        ASSERT_TRUE(note["korvin:" + QString(key)].isDouble()) << key;
+        EXPECT_NEAR(again[key].toDouble(), note["korvin:" + QString(key)].toDouble(), 1e-9) << key;
+    }
+    EXPECT_EQ(again["mask_integrated_pass"], note["korvin:mask_integrated_pass"]);
+    EXPECT_EQ(again["spurs"], note["korvin:spurs"]);
+    EXPECT_TRUE(again["spurs"].isArray());
+    EXPECT_NEAR(again["carrier_offset_hz"].toDouble(), imp.carrieroffsethz, 20);
+    EXPECT_NEAR(again["symbol_rate_error_ppm"].toDouble(), 0, 2);
+    EXPECT_NEAR(again["pilot_level_db"].toDouble(), 0, 1);
+    EXPECT_GT(again["papr_db"].toDouble(), 4);
+    EXPECT_LT(again["papr_db"].toDouble(), 9);
+    // The ripples are the equaliser's to take out: the MER without it is no better.
+    EXPECT_LE(again["mer_unequalised_db"].toDouble(), j.merdb + 0.5);
 }
 
 // A super-mode log's dump of `words`: the first half, a bare stamp, the second half.
