@@ -8,11 +8,6 @@
 namespace verdicts {
 
 namespace {
-constexpr double kNoLimit = std::numeric_limits<double>::quiet_NaN();
-constexpr double kSlope = 11.56;  // dB per MHz on the flanks
-constexpr double kFlankOffset = -6.54;
-constexpr double kShoulder = -47.0;
-
 bool within(const std::uint8_t* block, double (*read)(const std::uint8_t*, std::size_t),
             double bound) {
     for (std::size_t i = 0; i < resultlayout::kResponsePoints; ++i) {
@@ -48,15 +43,6 @@ Measures measuresof(const std::uint8_t* block) {
 }
 
 }  // namespace
-
-double masklimit(double f) {
-    if (f < -3.5) return kSlope * f + kFlankOffset;
-    if (f > -3.5 && f < -3) return kShoulder;
-    if (f >= -3 && f <= 3) return kNoLimit;
-    if (f > 3 && f < 3.5) return kShoulder;
-    if (f >= 3.5 && f < 6) return -kSlope * f + kFlankOffset;
-    return kNoLimit;
-}
 
 double masktestfrequency(std::size_t i) {
     return static_cast<double>(i) * 5.38 * 2 / 4096 - 5.38;

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "engine/masklimit.h"
 #include "engine/resultlayout.h"
 
 namespace verdicts {
@@ -14,9 +15,6 @@ namespace verdicts {
 inline constexpr double kFlatnessBound = 0.5;  // dB, either side of zero
 inline constexpr double kGroupBound = 52;      // ns, either side of zero
 
-// The mask's limit (dB) at frequency f (MHz); NaN where there is none (in-band, f = -3.5 and
-// from 6 MHz up).
-double masklimit(double f);
 // The frequency (MHz) spectrum point i is tested at: divisor 4096, slightly below its plotted x.
 double masktestfrequency(std::size_t i);
 // True when every point of the spectrum region is finite and stays at or below its limit.
