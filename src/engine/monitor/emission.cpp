@@ -2,10 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <random>
 
-#include "fft.h"
-#include "resultlayout.h"
+#include "masklimit.h"
 #include "vsbmodel.h"
 
 namespace monitor {
@@ -14,132 +12,148 @@ namespace rl = resultlayout;
 
 namespace {
 
-constexpr double kEdgeMHz = 3.0006;       // the channel's edge
-constexpr double kWindowMHz = 0.5;        // the mask's reference bandwidth
-constexpr double kStepMHz = 0.01;         // between window centres
-constexpr double kSpanMHz = 5.38;         // the spectrum's points lie over +-span
-constexpr long kSpurNear = 4;             // bins of a line's own
-constexpr long kSpurFar = 80;             // bins around it that set its surroundings
-constexpr double kSpurOverMedian = 31.6;  // 15 dB out of its surroundings
-constexpr double kSpurMinDbc = -75.0;
-constexpr std::size_t kPaprRank = 8;  // 0.1 % of 8192 samples
-
-// The emission mask (dB in 500 kHz relative to the channel's power) at f MHz outside the
-// channel: -47 dB to 3.5 MHz from the centre, then falling 11.56 dB a MHz.
-double masklimit(double f) {
-    const double a = std::abs(f);
-    return a < 3.5 ? -47.0 : -11.56 * a - 6.54;
+constexpr double kFloorDb = -200.0;
+double decibels(double ratio) {
+    return ratio > 0 ? std::max(10 * std::log10(ratio), kFloorDb) : kFloorDb;
 }
 
-std::size_t wrap(long m) {
-    return std::size_t((m % long(kN) + long(kN)) % long(kN));
+double power(const Complex& v) {
+    return v.real() * v.real() + v.imag() * v.imag();
 }
+
+// The integration windows: 500 kHz wide, their centres at most 10 kHz apart, from 250 kHz beyond
+// the channel edge to 250 kHz within the end of the capture.
+constexpr double kWindowHalfHz = 250e3;
+constexpr double kWindowStepHz = 10e3;
+
+// Under a Hann taper a line's power lies within 3 bins of it (all but 0.03 %); 30 bins either
+// side, clear of it, tell what lies around it. It must stand 10 dB over the higher side: the
+// 7-bin sum of noise does that about once in 10^10 tries, a capture makes 8192. The channel's
+// edges are left out with the pilot: there the model's pulse and any real filter part in a
+// narrow step that stands out of the residual as a line would.
+constexpr long kLineHalf = 3;
+constexpr long kFlankGap = 5;
+constexpr long kFlankBins = 30;
+constexpr long kLineBins = 2 * kLineHalf + 1;
+constexpr long kReach = kFlankGap + kFlankBins;  // bins a line's test looks either side
+constexpr double kStandOut = 10.0;
+constexpr double kHannGain = 3.0 / 8;  // mean square of the taper
+const long kHalfBins = long(kN / 2);
+const long kPilotBin = std::lround(kPilotHz / kBinHz);
+const double kEdgeBins = kEdgeHz / kBinHz;
 
 }  // namespace
 
-Emission::Emission() : ideal_(rl::kCcdfPoints), power_(kN) {
-    found_.reserve(rl::kMaxSpurs + 1);
-    // An ideal capture from the model: random levels with the pilot through the VSB pulse, on a
-    // fixed seed, sixteen captures long so the curve is smooth down to 1e-4.
-    constexpr int kCaptures = 16;
-    std::mt19937_64 rng(8);
-    CBuffer symbols(kN), spectrum(kN), signal(kN);
-    const Fft fft;
-    const auto& pulse = pulsegrid();
-    std::vector<double> counts(rl::kCcdfPoints, 0.0);
-    for (int c = 0; c < kCaptures; ++c) {
-        for (std::size_t n = 0; n < kN; ++n)
-            symbols[n] = (double(2 * int(rng() >> 61) - 7) + kPilotLevel) * rotation(n);
-        fft.forward(symbols, spectrum);
-        for (std::size_t k = 0; k < kN; ++k) spectrum[k] *= pulse.amplitude[k];
-        fft.inverse(spectrum, signal);
-        double mean = 0;
-        for (const auto& v : signal) mean += std::norm(v);
-        mean /= double(kN);
-        for (const auto& v : signal) {
-            const double db = 10 * std::log10(std::norm(v) / mean);
-            for (std::size_t i = 0; i < rl::kCcdfPoints && db > rl::ccdfx(i); ++i) counts[i] += 1;
+IntegratedMask::IntegratedMask() {
+    const double first = kEdgeHz + kWindowHalfHz, last = kFs / 2 - kWindowHalfHz;
+    const double steps = std::ceil((last - first) / kWindowStepHz);
+    for (const double side : {-1.0, 1.0}) {
+        for (double i = 0; i <= steps; ++i) {
+            const double centre = side * (first + (last - first) * i / steps);
+            const double limit = verdicts::masklimit(centre / 1e6);
+            if (std::isnan(limit)) continue;
+            centres_.push_back(centre);
+            limits_.push_back(std::pow(10.0, limit / 10));
         }
     }
-    for (std::size_t i = 0; i < rl::kCcdfPoints; ++i)
-        ideal_[i] = counts[i] / (double(kCaptures) * double(kN));
 }
 
-void Emission::measure(const double* spectrumdb, const CBuffer& capture, const CBuffer& samples,
-                       std::uint8_t* results) {
-    integratedmask(spectrumdb, results);
-    spurs(capture, results);
-    ccdf(samples, results);
+void IntegratedMask::measure(const Spectrum& spectrum) {
+    const double reference = std::max(spectrum.totalpower(), 1e-300);
+    double worst = -1;  // the largest power over its limit
+    for (std::size_t i = 0; i < centres_.size(); ++i) {
+        const double c = centres_[i];
+        const double over =
+            spectrum.powerbetween(c - kWindowHalfHz, c + kWindowHalfHz) / (reference * limits_[i]);
+        if (over > worst) worst = over, worsthz_ = c;
+    }
+    margindb_ = -decibels(worst);
 }
 
-// The power in each 500 kHz window, from the narrow levels (each stands for its share of the
-// reference bandwidth), against the mask at the window's centre.
-void Emission::integratedmask(const double* spectrumdb, std::uint8_t* results) const {
-    const double pointmhz = 2 * kSpanMHz / double(rl::kSpectrumPoints - 1);
-    double worst = INFINITY, where = 0;
-    for (int side = -1; side <= 1; side += 2) {
-        for (double c = kEdgeMHz + kWindowMHz / 2; c + kWindowMHz / 2 <= kSpanMHz; c += kStepMHz) {
-            const double centre = side * c;
-            double power = 0;
-            for (std::size_t i = 0; i < rl::kSpectrumPoints; ++i) {
-                if (std::abs(rl::spectrumx(i) - centre) > kWindowMHz / 2) continue;
-                power += std::pow(10.0, spectrumdb[i] / 10) * pointmhz / kWindowMHz;
-            }
-            const double room = masklimit(centre) - 10 * std::log10(std::max(power, 1e-30));
-            if (room < worst) worst = room, where = centre;
+SpurFinder::SpurFinder() : power_(kN + 2 * kReach), cumulative_(kN + 2 * kReach + 1) {}
+
+// The residual's transform under a periodic Hann taper, whose transform is three bins: the
+// taper also hides the capture's ends, where the model's circular filter tails do not match.
+void SpurFinder::residual(const CBuffer& capture, const CBuffer& channel, const CBuffer& ideal) {
+    auto left = [&](std::size_t t) {  // transform index t mod N
+        const std::size_t k = t % kN;
+        return capture[k] - mul(channel[k], ideal[k]);
+    };
+    // power_[j] is bin j - N/2 - kReach from the channel centre: transform index j + N/2 - kReach
+    // (plus N, to stay positive).
+    const std::size_t start = kN + kN / 2 - std::size_t(kReach);
+    Complex previous = left(start - 1), current = left(start);
+    for (std::size_t j = 0; j < power_.size(); ++j) {
+        const Complex next = left(start + j + 1);
+        power_[j] = power(0.5 * current - 0.25 * (previous + next));
+        previous = current, current = next;
+    }
+    cumulative_[0] = 0;
+    for (std::size_t j = 0; j < power_.size(); ++j) cumulative_[j + 1] = cumulative_[j] + power_[j];
+}
+
+void SpurFinder::keep(const Spur& spur) {
+    if (count_ == kMaxSpurs && spur.dbc <= spurs_[kMaxSpurs - 1].dbc) return;
+    std::size_t i = count_ < kMaxSpurs ? count_++ : kMaxSpurs - 1;
+    for (; i > 0 && spurs_[i - 1].dbc < spur.dbc; --i) spurs_[i] = spurs_[i - 1];
+    spurs_[i] = spur;
+}
+
+std::size_t SpurFinder::find(const CBuffer& capture, const CBuffer& channel, const CBuffer& ideal,
+                             double channelpower) {
+    residual(capture, channel, ideal);
+    count_ = 0;
+    const long centre = kHalfBins + kReach;  // the channel centre's index in power_
+    auto bins = [&](long lo, long hi) {      // bins lo .. hi-1 from the channel centre
+        return cumulative_[std::size_t(centre + hi)] - cumulative_[std::size_t(centre + lo)];
+    };
+    auto line = [&](long c) { return bins(c - kLineHalf, c + kLineHalf + 1); };
+    // A line's power in the residual's units: its transform under the taper holds N^2 3/8 of it.
+    const double reference = std::max(channelpower, 1e-300) * double(kN) * kHannGain;
+    for (long c = -kHalfBins; c < kHalfBins; ++c) {
+        const double sum = line(c);
+        const double lower = bins(c - kFlankGap - kFlankBins + 1, c - kFlankGap + 1);
+        const double upper = bins(c + kFlankGap, c + kFlankGap + kFlankBins);
+        if (!(sum > kStandOut * kLineBins * std::max(lower, upper) / double(kFlankBins))) continue;
+        if (std::abs(c - kPilotBin) <= kLineHalf + 1 ||
+            std::abs(std::abs(double(c)) - kEdgeBins) <= double(kLineHalf + 1))
+            continue;
+        bool peak = true;  // the strongest window within the line's reach; the first of equals
+        for (long d = 1; d <= kLineHalf && peak; ++d)
+            peak = sum >= line(c - d) && sum > line(c + d);
+        if (!peak) continue;
+        // The line's power over what lies around it, and its frequency from its centroid.
+        const double floor = (lower + upper) / (2 * double(kFlankBins));
+        double excess = 0, moment = 0;
+        for (long d = -kLineHalf; d <= kLineHalf; ++d) {
+            const double e = power_[std::size_t(centre + c + d)] - floor;
+            excess += e;
+            moment += e * double(d);
         }
+        if (!(excess > 0)) continue;
+        keep({(double(c) + moment / excess) * kBinHz, decibels(excess / reference)});
     }
-    rl::writemeasure(results, rl::MaskIntegratedPass, worst >= 0 ? 1.0 : 0.0);
-    rl::writemeasure(results, rl::MaskIntegratedMarginDb, worst);
-    rl::writemeasure(results, rl::MaskIntegratedWorstMHz, where);
+    return count_;
 }
 
-// Lines standing 20 dB out of the spectrum around them (not the pilot), strongest first.
-void Emission::spurs(const CBuffer& capture, std::uint8_t* results) {
-    found_.clear();
-    auto power = [&](long bin) { return std::norm(capture[wrap(bin)]); };
-    const long pilot = std::lround(kPilotHz / kBinHz);
-    const long half = long(kN / 2);
-    std::array<double, 2 * (kSpurFar - kSpurNear)> around;
-    const double total = double(kN) * double(kN);  // the capture has unit power
-    for (long b = -half; b < half; ++b) {          // the spectrum is circular: its ends meet
-        if (std::labs(b - pilot) <= kSpurNear) continue;
-        const double p = power(b);
-        if (!(p > power(b - 1) && p >= power(b + 1))) continue;
-        std::size_t n = 0;
-        for (long d = kSpurNear; d < kSpurFar; ++d)
-            around[n++] = power(b - d), around[n++] = power(b + d);
-        std::nth_element(around.begin(), around.begin() + long(n / 2), around.end());
-        const double line = power(b - 1) + p + power(b + 1);
-        if (!(line > kSpurOverMedian * 3 * around[n / 2])) continue;
-        const double dbc = 10 * std::log10(line / total);
-        if (dbc < kSpurMinDbc) continue;
-        const double mhz = (double(b) + (power(b + 1) - power(b - 1)) / line) * kBinHz / 1e6;
-        found_.emplace_back(dbc, mhz);
-        std::sort(found_.rbegin(), found_.rend());
-        if (found_.size() > rl::kMaxSpurs) found_.pop_back();
-    }
-    for (std::size_t i = 0; i < rl::kMaxSpurs; ++i) {
-        const bool valid = i < found_.size();
-        rl::write(results, rl::kSpursOffset + 16 * i, valid ? found_[i].second : 0.0);
-        rl::write(results, rl::kSpursOffset + 16 * i + 8, valid ? found_[i].first : 0.0);
-    }
-    rl::writemeasure(results, rl::SpurCount, double(found_.size()));
-}
-
-void Emission::ccdf(const CBuffer& samples, std::uint8_t* results) {
-    double mean = 0;
-    for (std::size_t n = 0; n < kN; ++n) mean += power_[n] = std::norm(samples[n]);
-    mean /= double(kN);
-    std::sort(power_.begin(), power_.end());
+void Emission::measure(const Spectrum& spectrum, const CBuffer& capture, const CBuffer& transform,
+                       const CBuffer& channel, const CBuffer& ideal, std::uint8_t* results) {
+    rl::writemeasure(results, rl::PaprDb, ccdf_.measure(capture));
     for (std::size_t i = 0; i < rl::kCcdfPoints; ++i) {
-        const double threshold = mean * std::pow(10.0, rl::ccdfx(i) / 10);
-        const auto above = power_.end() - std::upper_bound(power_.begin(), power_.end(), threshold);
-        rl::write(results, rl::kCcdfOffset + 8 * i, double(above) / double(kN));
-        rl::write(results, rl::kCcdfIdealOffset + 8 * i, ideal_[i]);
+        rl::write(results, rl::kCcdfOffset + 8 * i, ccdf_.curve()[i]);
+        rl::write(results, rl::kCcdfIdealOffset + 8 * i, ccdf_.ideal()[i]);
     }
-    const double papr = power_[kN - 1 - kPaprRank] / std::max(mean, 1e-300);
-    rl::writemeasure(results, rl::PaprDb, 10 * std::log10(std::max(papr, 1e-30)));
+    mask_.measure(spectrum);
+    rl::writemeasure(results, rl::MaskIntegratedPass, mask_.margindb() >= 0 ? 1.0 : 0.0);
+    rl::writemeasure(results, rl::MaskIntegratedMarginDb, mask_.margindb());
+    rl::writemeasure(results, rl::MaskIntegratedWorstMHz, mask_.worsthz() / 1e6);
+    const std::size_t count = spurs_.find(transform, channel, ideal, spectrum.channelpower());
+    rl::writemeasure(results, rl::SpurCount, double(count));
+    for (std::size_t i = 0; i < rl::kMaxSpurs; ++i) {
+        const Spur s = i < count ? spurs_.spurs()[i] : Spur{0.0, 0.0};
+        rl::write(results, rl::kSpursOffset + 16 * i, s.hz / 1e6);
+        rl::write(results, rl::kSpursOffset + 16 * i + 8, s.dbc);
+    }
 }
 
 }  // namespace monitor

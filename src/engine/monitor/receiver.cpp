@@ -304,7 +304,8 @@ Status Receiver::run(const std::int32_t* samples, std::uint8_t* results) {
     const auto* levels = reinterpret_cast<const double*>(scratch_.data());
     for (std::size_t i = 0; i < rl::kSpectrumPoints; ++i)
         rl::write(results, rl::kSpectrumOffset + 8 * i, levels[i]);
-    emission_.measure(levels, receivedspectrum_, received_, results);
+    emission_.measure(spectrum_, received_, receivedspectrum_, channelgrid_, referencespectrum_,
+                      results);
     evidence_.channelfraction = spectrum_.channelfraction();
     writeresponse(channel_, long_, results);
     writediagnostics(results);

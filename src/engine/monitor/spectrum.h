@@ -2,7 +2,7 @@
 // capture's power in a 500 kHz reference bandwidth: the units of the emission mask. Each level
 // is the mean power over a band around its frequency (30 kHz resolution, up to 500 kHz where
 // the spectrum is smooth), never a mean of dB, so a line (the pilot, a spur) reads at least its
-// own power.
+// own power. A level outside the channel is measured from bins outside it only.
 #pragma once
 
 #include <cstddef>
@@ -26,9 +26,17 @@ class Spectrum {
     // Channel power (within +-3 MHz) as a fraction of the whole capture's power, last measure.
     double channelfraction() const { return channelfraction_; }
 
+    // The last measure's power (low-leakage tapers) over the whole capture and within the
+    // channel, in units of the capture's transform: N times its mean square.
+    double totalpower() const { return total_; }
+    double channelpower() const { return channel_; }
+    // Power between two frequencies (Hz from the channel centre, lo < hi, within +-1.5 Fs),
+    // bins counted in part where the limits cut them.
+    double powerbetween(double lohz, double hihz) const;
+
   private:
     void taperaverage(const CBuffer& centred);
-    double widesthz(double fhz) const;
+    double level(double fhz) const;
     double bandmean(const std::vector<double>& sums, std::size_t c, double widest) const;
 
     const Fft& fft_;
@@ -43,7 +51,7 @@ class Spectrum {
         double ratio;      // how far the means of the two halves may differ
     };
     std::vector<Band> bands_;
-    double channelfraction_ = 0;
+    double total_ = 0, channel_ = 0, channelfraction_ = 0;
 };
 
 }  // namespace monitor
