@@ -92,9 +92,18 @@ void SpurFinder::residual(const CBuffer& capture, const CBuffer& channel, const 
     for (std::size_t j = 0; j < power_.size(); ++j) cumulative_[j + 1] = cumulative_[j] + power_[j];
 }
 
+// Kept strongest first. Two lines nearer than a line's window are one: where the model leaves a
+// skirt about a strong line, two windows a few bins apart can each hold it.
 void SpurFinder::keep(const Spur& spur) {
+    std::size_t i = 0;
+    while (i < count_ && std::abs(spurs_[i].hz - spur.hz) > double(kLineBins) * kBinHz) ++i;
+    if (i < count_) {
+        if (spurs_[i].dbc >= spur.dbc) return;
+        for (; i + 1 < count_; ++i) spurs_[i] = spurs_[i + 1];
+        --count_;
+    }
     if (count_ == kMaxSpurs && spur.dbc <= spurs_[kMaxSpurs - 1].dbc) return;
-    std::size_t i = count_ < kMaxSpurs ? count_++ : kMaxSpurs - 1;
+    i = count_ < kMaxSpurs ? count_++ : kMaxSpurs - 1;
     for (; i > 0 && spurs_[i - 1].dbc < spur.dbc; --i) spurs_[i] = spurs_[i - 1];
     spurs_[i] = spur;
 }
