@@ -107,8 +107,11 @@ void ChannelFit::fit(const CBuffer& reference, const CBuffer& referencespectrum,
 }
 
 double ChannelFit::centroid() const {
+    int peak = 0;
+    for (int m = -half_; m <= half_; ++m)
+        if (std::norm(tap(m)) > std::norm(tap(peak))) peak = m;
     double s = 0, w = 0;
-    for (int m = -kMaxHalf; m <= kMaxHalf; ++m) {
+    for (int m = std::max(peak - 2, -kMaxHalf); m <= std::min(peak + 2, kMaxHalf); ++m) {
         const double p = std::norm(tap(m));
         s += m * p, w += p;
     }

@@ -30,7 +30,8 @@ class ChannelFit {
     std::complex<double> tap(int m) const { return taps_[std::size_t(m + kMaxHalf)]; }
     // Mean square of the fit's residual per sample.
     double residualpower() const { return residual_; }
-    // Power-weighted mean tap position: the filter's delay in samples.
+    // Power-weighted position of the strongest tap and its two neighbours each side: the main
+    // path's delay in samples.
     double centroid() const;
 
     // The filter's response on the FFT grid (bin k at binhz(k)).

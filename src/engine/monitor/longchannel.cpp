@@ -42,7 +42,13 @@ std::pair<double, double> logparabola(double l, double c, double r) {
 }  // namespace
 
 LongChannel::LongChannel(const Fft& fft)
-    : fft_(fft), product_(kN), correlation_(kN), autocorrelation_(kN), overall_(kN), window_(kN) {
+    : fft_(fft),
+      product_(kN),
+      correlation_(kN),
+      autocorrelation_(kN),
+      overall_(kN),
+      keptoverall_(kN),
+      window_(kN) {
     const double norm = std::cyl_bessel_i(0.0, kProfileBeta);
     for (std::size_t k = 0; k < kN; ++k) {
         const double x = binhz(k) / kProfileHz;
@@ -70,6 +76,16 @@ void LongChannel::fit(const CBuffer& symbols, const CBuffer& received) {
     fft_.forward(product_, overall_);
 }
 
+void LongChannel::keep() {
+    kepttaps_ = taps_;
+    std::copy(overall_.begin(), overall_.end(), keptoverall_.begin());
+}
+
+void LongChannel::restore() {
+    taps_ = kepttaps_;
+    std::copy(keptoverall_.begin(), keptoverall_.end(), overall_.begin());
+}
+
 double LongChannel::pilotlevel(const CBuffer& symbols, const CBuffer& received,
                                double assumed) const {
     const Complex g = overall_[kPilotBin];
@@ -79,39 +95,57 @@ double LongChannel::pilotlevel(const CBuffer& symbols, const CBuffer& received,
 }
 
 // Levinson's recursion for the Hermitian Toeplitz system sum_l lag(j - l) taps(l) = cross(j):
-// forward and backward vectors grown one order at a time, the solution updated with them.
+// the forward vector grown one order at a time and the solution updated with the backward one,
+// which for a Hermitian matrix is the forward one reversed and conjugated. Real and imaginary
+// parts are kept apart and the sums split four ways, so the loops vectorise.
 void LongChannel::solve() {
-    auto t = [this](int d) {
-        return d >= 0 ? lag_[std::size_t(d)] : std::conj(lag_[std::size_t(-d)]);
-    };
-    f_[0] = b_[0] = 1.0 / lag_[0];
-    taps_.fill({});
-    taps_[0] = cross_[0] / lag_[0];
-    for (int k = 1; k < kTaps; ++k) {
-        std::complex<double> ef = 0, eb = 0, ex = 0;
-        for (int i = 0; i < k; ++i) {
-            ef += mul(t(k - i), f_[std::size_t(i)]);
-            eb += mul(t(-(i + 1)), b_[std::size_t(i)]);
-            ex += mul(t(k - i), taps_[std::size_t(i)]);
-        }
-        const std::complex<double> den = 1.0 - ef * eb;
-        if (!(std::norm(den) > 1e-24)) break;  // singular beyond this order: keep what holds
-        for (int i = 0; i <= k; ++i) {
-            const auto fi = i < k ? f_[std::size_t(i)] : std::complex<double>{};
-            const auto bi = i > 0 ? b_[std::size_t(i - 1)] : std::complex<double>{};
-            next_[std::size_t(i)] = (fi - ef * bi) / den;
-        }
-        // The backward vector from the old forward and backward ones, written high to low so
-        // each old value is read before it is replaced.
-        for (int i = k; i >= 0; --i) {
-            const auto fi = i < k ? f_[std::size_t(i)] : std::complex<double>{};
-            const auto bi = i > 0 ? b_[std::size_t(i - 1)] : std::complex<double>{};
-            b_[std::size_t(i)] = (bi - eb * fi) / den;
-        }
-        for (int i = 0; i <= k; ++i) f_[std::size_t(i)] = next_[std::size_t(i)];
-        const auto step = cross_[std::size_t(k)] - ex;
-        for (int i = 0; i <= k; ++i) taps_[std::size_t(i)] += step * b_[std::size_t(i)];
+    for (int d = 0; d < kTaps; ++d) {
+        lagre_[std::size_t(d)] = lag_[std::size_t(d)].real();
+        lagim_[std::size_t(d)] = lag_[std::size_t(d)].imag();
     }
+    fre_.fill(0), fim_.fill(0), xre_.fill(0), xim_.fill(0);
+    const double first = 1 / lagre_[0];
+    fre_[0] = first;
+    xre_[0] = cross_[0].real() * first, xim_[0] = cross_[0].imag() * first;
+    for (int k = 1; k < kTaps; ++k) {
+        // ef = sum t(k-i) f_i and ex = sum t(k-i) x_i over i < k.
+        double s[8] = {};
+        for (int i = 0; i < k; ++i) {
+            const double tr = lagre_[std::size_t(k - i)], ti = lagim_[std::size_t(k - i)];
+            const double fr = fre_[std::size_t(i)], fi = fim_[std::size_t(i)];
+            const double xr = xre_[std::size_t(i)], xi = xim_[std::size_t(i)];
+            s[0] += tr * fr, s[1] += ti * fi, s[2] += tr * fi, s[3] += ti * fr;
+            s[4] += tr * xr, s[5] += ti * xi, s[6] += tr * xi, s[7] += ti * xr;
+        }
+        const double efr = s[0] - s[1], efi = s[2] + s[3];
+        const double exr = s[4] - s[5], exi = s[6] + s[7];
+        const double den = 1 - (efr * efr + efi * efi);
+        if (!(den > 1e-12)) break;  // singular beyond this order: keep what holds
+        // f' = ([f; 0] - ef [0; b]) / den with b_i = conj(f_(k-1-i)): entry i takes
+        // conj(f_(k-i)), so entries from both ends are updated together, each old value read
+        // before it is replaced.
+        const double inv = 1 / den;
+        for (int i = 0, j = k; i <= j; ++i, --j) {
+            const double ar = fre_[std::size_t(i)], ai = fim_[std::size_t(i)];
+            const double br = fre_[std::size_t(j)], bi = fim_[std::size_t(j)];
+            // ef * conj(b) and ef * conj(a)
+            fre_[std::size_t(i)] = (ar - (efr * br + efi * bi)) * inv;
+            fim_[std::size_t(i)] = (ai - (efi * br - efr * bi)) * inv;
+            if (i == j) continue;
+            fre_[std::size_t(j)] = (br - (efr * ar + efi * ai)) * inv;
+            fim_[std::size_t(j)] = (bi - (efi * ar - efr * ai)) * inv;
+        }
+        // x += (cross_k - ex) conj(f_(k-i))
+        const double sr = cross_[std::size_t(k)].real() - exr;
+        const double si = cross_[std::size_t(k)].imag() - exi;
+        for (int i = 0; i <= k; ++i) {
+            const double br = fre_[std::size_t(k - i)], bi = -fim_[std::size_t(k - i)];
+            xre_[std::size_t(i)] += sr * br - si * bi;
+            xim_[std::size_t(i)] += sr * bi + si * br;
+        }
+    }
+    for (int j = 0; j < kTaps; ++j)
+        taps_[std::size_t(j)] = {xre_[std::size_t(j)], xim_[std::size_t(j)]};
 }
 
 double LongChannel::mainpath() const {

@@ -34,6 +34,9 @@ class LongChannel {
     // fitted channel, less the data the decisions put there (symbols holds pilot `assumed`).
     double pilotlevel(const CBuffer& symbols, const CBuffer& received, double assumed) const;
     const CBuffer& overall() const { return overall_; }
+    // Keeps the current fit aside, and takes it back.
+    void keep();
+    void restore();
     // The fitted response at tap m (-kHalf .. kHalf), symbols to capture.
     std::complex<double> tap(int m) const { return taps_[std::size_t(m + kHalf)]; }
     // Power-weighted position of the strongest path (its three nearest taps), samples.
@@ -58,8 +61,10 @@ class LongChannel {
     void solve();
 
     const Fft& fft_;
-    CBuffer product_, correlation_, autocorrelation_, overall_;
-    std::array<std::complex<double>, kTaps> lag_{}, cross_{}, taps_{}, f_{}, b_{}, next_{};
+    CBuffer product_, correlation_, autocorrelation_, overall_, keptoverall_;
+    std::array<std::complex<double>, kTaps> lag_{}, cross_{}, taps_{};
+    std::array<double, kTaps> lagre_{}, lagim_{}, fre_{}, fim_{}, xre_{}, xim_{};
+    std::array<std::complex<double>, kTaps> kepttaps_{};
     std::array<std::complex<double>, kMaxFar> far_{};
     std::array<int, kMaxFar> farpos_{};
     int farcount_ = 0;

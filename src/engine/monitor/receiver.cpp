@@ -17,8 +17,15 @@ namespace {
 // decisions, and the fit to them is pulled towards the equaliser that made them, so each pass
 // opens it only a little further. The carrier is refined after the first.
 constexpr int kShutIterations = 16;
+// With the eye shut by a strong echo the sign is right far more often than the nearest level,
+// and a few passes deciding only the sign bring the channel close enough for the levels to take
+// over; after them, the passes stop once the decisions improve by less than 2 %.
+constexpr int kSignPasses = 3;
+constexpr double kSettled = 0.98;
 constexpr double kSignLevel = 21.0 / 4.0;
-constexpr int kReachMargin = 4;  // taps the short fit reaches past the farthest echo it holds
+constexpr int kReachMargin = 4;
+constexpr double kEqualiserGain =
+    1.26;  // 1 dB  // taps the short fit reaches past the farthest echo it holds
 // Decisions this close to their levels (mean square, 24 dB MER) leave the eye open: hard ones
 // then serve the fit as well as soft ones.
 constexpr double kOpenEye = 21.0 / 250;
@@ -35,6 +42,7 @@ Receiver::Receiver()
       referencespectrum_(kN),
       symbolspectrum_(kN),
       farspectrum_(kN),
+      pilotless_(kN),
       spare_(kN),
       channelgrid_(kN),
       scratch_(kN),
@@ -109,21 +117,24 @@ double Receiver::timingmetric(double tau) {
     Complex pilot = 0;
     for (std::size_t n = kEdgeSamples; n < kN - kEdgeSamples; ++n)
         pilot += Complex(inphase_[n], quadrature_[n]);
-    const Complex turn = std::abs(pilot) > 0 ? std::conj(pilot) / std::abs(pilot) : 1.0;
-    double power = 0;
+    const double size = std::abs(pilot);
+    const double c = size > 0 ? pilot.real() / size : 1.0, s = size > 0 ? -pilot.imag() / size : 0;
     for (std::size_t n = 0; n < kN; ++n) {
-        const Complex w = Complex(inphase_[n], quadrature_[n]) * turn;
-        inphase_[n] = w.real(), quadrature_[n] = w.imag();
-        if (n >= kEdgeSamples && n < kN - kEdgeSamples) power += w.real() * w.real();
+        const double i = inphase_[n], q = quadrature_[n];
+        inphase_[n] = i * c - q * s, quadrature_[n] = i * s + q * c;
     }
+    double power = 0;
+    for (std::size_t n = kEdgeSamples; n < kN - kEdgeSamples; ++n)
+        power += inphase_[n] * inphase_[n];
     power /= double(kN - 2 * kEdgeSamples);
     const double gain =
         std::sqrt((kDataPower + kPilotLevel * kPilotLevel) / std::max(power, 1e-300));
+    for (std::size_t n = 0; n < kN; ++n) inphase_[n] *= gain, quadrature_[n] *= gain;
     double error = 0;
-    for (std::size_t n = 0; n < kN; ++n) {
-        inphase_[n] *= gain, quadrature_[n] *= gain;
+    for (std::size_t n = kEdgeSamples; n < kN - kEdgeSamples; ++n) {
         const double y = inphase_[n] - kPilotLevel;
-        if (n >= kEdgeSamples && n < kN - kEdgeSamples) error += std::pow(y - nearestlevel(y), 2);
+        const double d = y - nearestlevel(y);
+        error += d * d;
     }
     return error;
 }
@@ -156,6 +167,7 @@ void Receiver::decide(bool coarse) {
         decided_[n] = (coarse ? std::copysign(kSignLevel, y) : nearestlevel(y)) + pilot_;
         scratch_[n] = decided_[n] * rotation(n);
     }
+    decidedpilot_ = pilot_;
     fft_.forward(scratch_, symbolspectrum_);
 }
 
@@ -206,19 +218,41 @@ void Receiver::fitlong() {
     if (pilot > kPilotLevel / 8 && pilot < 8 * kPilotLevel) pilot_ = pilot;
 }
 
+// Decide, fit, equalise until the eye is open or the decisions stop improving; the first
+// `signpasses` decide only the sign. Returns the last decision error.
+double Receiver::iterate(int signpasses) {
+    double error = decisionerror();
+    for (int it = 0; it < kShutIterations && error > kOpenEye; ++it) {
+        decide(it < signpasses);
+        fitlong();
+        equaliselong();
+        const double previous = error;
+        error = decisionerror();
+        if (it >= signpasses && error > kSettled * previous) break;
+    }
+    return error;
+}
+
 void Receiver::acquire() {
     decide(false);
     fitlong();
     equaliselong();
-    for (int it = 0; it < kShutIterations && decisionerror() > kOpenEye; ++it) {
-        decide(it == 0);
-        fitlong();
-        equaliselong();
+    // Noise alone keeps the eye from opening fully; a strong echo needs the sign-only passes.
+    // Which of the two it is shows only by trying: the passes are kept if they open it further.
+    const double hard = iterate(0);
+    if (hard > kOpenEye) {
+        long_.keep();
+        const double pilot = pilot_;
+        if (iterate(kSignPasses) >= hard) {
+            long_.restore();
+            pilot_ = pilot;
+            equaliselong();
+        }
     }
     // The carrier from a channel that opens the eye (one that does not would pull it off).
     decide(false);
     fitlong();
-    refinecarrier();
+    refinecarrier(long_.overall(), symbolspectrum_);
     equaliselong();
     decide(false);
     fitlong();
@@ -226,21 +260,25 @@ void Receiver::acquire() {
     decide(false);
 }
 
-// The ideal received signal for the decided symbols: through the VSB pulse, delayed by the
+// The ideal received signal for the decided data: through the VSB pulse, delayed by the
 // current timing.
 void Receiver::rebuildreference() {
     const auto& pulse = pulsegrid();
     updateramp();
     for (std::size_t k = 0; k < kN; ++k)
         referencespectrum_[k] = mulconj(symbolspectrum_[k], ramp_[k]) * pulse.amplitude[k];
+    // Data alone: the pilot has been taken out of the capture the short fit sees.
+    const std::size_t pilotbin = kN - kN / 4;
+    referencespectrum_[pilotbin] -=
+        mulconj(decidedpilot_ * double(kN), ramp_[pilotbin]) * pulse.amplitude[pilotbin];
     fft_.inverse(referencespectrum_, reference_);
     for (auto& v : reference_) v /= double(kN);
 }
 
-// Removes the frequency left between the capture and the long channel's model of it.
-void Receiver::refinecarrier() {
-    const auto& overall = long_.overall();
-    for (std::size_t k = 0; k < kN; ++k) scratch_[k] = mul(overall[k], symbolspectrum_[k]);
+// Removes the frequency left between the capture and a model of it (a channel's response times
+// a signal's spectrum).
+void Receiver::refinecarrier(const CBuffer& channel, const CBuffer& signal) {
+    for (std::size_t k = 0; k < kN; ++k) scratch_[k] = mul(channel[k], signal[k]);
     fft_.inverse(scratch_, equalised_);  // equalised_ reused as the model
     for (auto& v : equalised_) v /= double(kN);
     const double hz = std::clamp(residualfrequency(received_, equalised_), -2e3, 2e3);
@@ -252,12 +290,23 @@ void Receiver::refinecarrier() {
 // The final channel: the short least-squares fit (its length chosen from the data) at the
 // timing of the main path, plus whatever the long channel holds that the short fit does not
 // (echoes beyond its reach); then the equaliser is built from both.
-void Receiver::refine() {
-    tau_ = long_.mainpath();
+void Receiver::refine(bool fromlong) {
+    // From the long fit, the main path lies within a fraction of a sample; a first short fit
+    // finds the rest, so the final one is centred on it and needs no taps to express a
+    // fractional delay. It also lets the pilot be measured without the data under it.
+    if (fromlong) {
+        tau_ = long_.mainpath();
+        rebuildreference();
+        removepilot(false);
+        channel_.fit(reference_, referencespectrum_, pilotless_);
+        channel_.responseongrid(channelgrid_, scratch_);
+        removepilot(true);
+        tau_ += std::clamp(channel_.centroid(), -0.5, 0.5);
+    }
     rebuildreference();
     int reach = ChannelFit::kShortHalf;
     for (;;) {
-        channel_.fit(reference_, referencespectrum_, received_, reach);
+        channel_.fit(reference_, referencespectrum_, pilotless_, reach);
         channel_.responseongrid(channelgrid_, scratch_);
         std::fill(farspectrum_.begin(), farspectrum_.end(), Complex{});
         if (long_.findfar(ramp_, channelgrid_, scratch_, equalised_) == 0) return;
@@ -279,6 +328,53 @@ void Receiver::refine() {
     for (std::size_t k = 0; k < kN; ++k) channelgrid_[k] += farspectrum_[k];
 }
 
+// An eye the matched filter alone opens, or one noise rather than the channel keeps shut: the
+// decisions come from the matched filter, a short fit and the carrier follow from them, and that
+// fit's equaliser makes the decisions the final fits use (decisions from an equaliser of many
+// taps would carry its estimation noise into the short fit as structure to model). The long fit
+// then gives the echo profile, the pilot and any echo beyond the short fit's reach.
+void Receiver::shortpath() {
+    decide(false);
+    rebuildreference();
+    removepilot(false);
+    channel_.fit(reference_, referencespectrum_, pilotless_);
+    channel_.responseongrid(channelgrid_, scratch_);
+    refinecarrier(channelgrid_, referencespectrum_);
+    removepilot(true);
+    equalise(true);
+    tau_ += std::clamp(channel_.centroid(), -0.5, 0.5);
+    decide(false);
+    fitlong();
+}
+
+// The pilot as a tone at -Fs/4 over the fitted range, and the capture without it: the short
+// fit then sees data alone, so a pilot off its level is not taken for the channel's response at
+// its frequency (a dip or peak there, and taps to make it). The data leave a few per cent of
+// the pilot's amplitude in the tone's estimate; with the channel known (lessdata), they are
+// taken out of the capture first.
+void Receiver::removepilot(bool lessdata) {
+    if (lessdata) {
+        for (std::size_t k = 0; k < kN; ++k)
+            scratch_[k] = mul(channelgrid_[k], referencespectrum_[k]);
+        fft_.inverse(scratch_, spare_);
+    }
+    Complex sum = 0;
+    for (std::size_t n = kEdgeSamples; n < kN - kEdgeSamples; ++n) {
+        const Complex data = lessdata ? spare_[n] / double(kN) : Complex{};
+        sum += mulconj(received_[n] - data, rotation(n));
+    }
+    pilottone_ = sum / double(kN - 2 * kEdgeSamples);
+    for (std::size_t n = 0; n < kN; ++n) pilotless_[n] = received_[n] - pilottone_ * rotation(n);
+}
+
+// The pilot in units of the symbol levels: its tone through the inverse of the channel and the
+// pulse at its frequency.
+void Receiver::measurepilot() {
+    const Complex h = channelresponse(channel_, long_, kPilotHz, nullptr);
+    const double through = std::abs(h) * rrcamplitude(kPilotHz);
+    if (through > 0) pilot_ = std::abs(pilottone_) / through;
+}
+
 Status Receiver::run(const std::int32_t* samples, std::uint8_t* results) {
     if (!load(samples)) return NoEnergy;
     pilot_ = kPilotLevel;
@@ -289,9 +385,21 @@ Status Receiver::run(const std::int32_t* samples, std::uint8_t* results) {
     shift(received_, offsethz_);
     fft_.forward(received_, receivedspectrum_);
     searchtiming();
-    acquire();
-    refine();
-    merunequalised_ = merunequaliseddb();
+    // Only an eye the matched filter leaves shut needs the long channel to open it, and only if
+    // the long channel's equaliser opens it markedly was the channel what shut it.
+    const double searched = tau_, unequalised = decisionerror();
+    bool echoes = false;
+    if (unequalised > kOpenEye) {
+        acquire();
+        echoes = kEqualiserGain * decisionerror() < unequalised;
+    }
+    if (!echoes) {
+        timingmetric(searched);
+        shortpath();
+    }
+    refine(echoes);
+    measurepilot();
+    unequalisederror_ = unequalisederror();
     equalise(true);
     for (std::size_t n = 0; n < kN; ++n) inphase_[n] -= kPilotLevel;
     levels_ = levelfitter_.fit(inphase_.data() + kEdgeSamples, kN - 2 * kEdgeSamples);

@@ -38,14 +38,19 @@ class Receiver {
     void decide(bool coarse);
     double decisionerror() const;
     void fitlong();
+    double iterate(int signpasses);
     void acquire();
     void rebuildreference();
-    void refinecarrier();
-    void refine();
+    void refinecarrier(const CBuffer& channel, const CBuffer& signal);
+    void shortpath();
+    void removepilot(bool lessdata);
+    void refine(bool fromlong);
+    void measurepilot();
     double merdb() const;
     void writediagnostics(std::uint8_t* results) const;
     // The analyser's figures (receivermeasures.cpp).
-    double merunequaliseddb();
+    double unequalisederror();
+    double merunequaliseddb() const;
     double symbolrateppm();
     void writemeasures(std::uint8_t* results);
 
@@ -60,17 +65,20 @@ class Receiver {
     CBuffer reference_, referencespectrum_;  // ideal signal from the decisions
     CBuffer symbolspectrum_;                 // the decided symbols (with pilot, rotated)
     CBuffer farspectrum_;  // the echoes beyond the short fit's reach, on the FFT grid
+    CBuffer pilotless_;    // the capture without its pilot
     CBuffer spare_;        // work space for the figures
     CBuffer channelgrid_, scratch_, equalised_, ramp_;
     std::vector<double> inphase_, quadrature_;
     std::vector<double> decided_;  // the level decided for each symbol, pilot included
     std::vector<double> echoprofile_;
-    double merunequalised_ = 0;
-    double pilot_ = kPilotLevel;  // the capture's pilot in units of the symbol levels
-    double power_ = 0;            // mean square of the capture, LSB^2
-    double offsethz_ = 0;         // carrier offset: pilot found minus nominal pilot
-    double tau_ = 0;              // symbol timing, samples
-    double ramptau_ = NAN;        // the timing ramp_ was made for
+    double unequalisederror_ = 0;
+    double pilot_ = kPilotLevel;         // the capture's pilot in units of the symbol levels
+    Complex pilottone_;                  // and as a tone in the capture
+    double decidedpilot_ = kPilotLevel;  // the pilot the decided symbols carry
+    double power_ = 0;                   // mean square of the capture, LSB^2
+    double offsethz_ = 0;                // carrier offset: pilot found minus nominal pilot
+    double tau_ = 0;                     // symbol timing, samples
+    double ramptau_ = NAN;               // the timing ramp_ was made for
     LevelFit levels_;
     LockEvidence evidence_;
     resultlayout::LockReason lock_ = resultlayout::LockReason::NoPilot;

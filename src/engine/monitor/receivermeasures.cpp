@@ -15,9 +15,11 @@ namespace {
 constexpr std::size_t kClockBlocks = 16;
 }  // namespace
 
-// The matched filter alone at the main path's timing, with one complex gain fitted to the
-// decided symbols: what a receiver without an equaliser would decide on.
-double Receiver::merunequaliseddb() {
+// The matched filter alone at the main path's timing, turned and scaled by one complex gain
+// fitted to the decided symbols: what a receiver without an equaliser would decide on. Returns
+// the mean square distance to the decided symbols (level units), which the equalised output's
+// own distance is later taken from to leave what the equaliser removes.
+double Receiver::unequalisederror() {
     equalise(false);
     Complex cross = 0;
     double energy = 0;
@@ -25,14 +27,29 @@ double Receiver::merunequaliseddb() {
         cross += Complex(inphase_[n], quadrature_[n]) * decided_[n];
         energy += decided_[n] * decided_[n];
     }
-    if (!(energy > 0) || !(std::norm(cross) > 0)) return -20.0;
-    const Complex gain = cross / energy;
+    if (!(energy > 0) || !(std::norm(cross) > 0)) return INFINITY;
+    const Complex turn = energy / cross;  // undoes the fitted gain
     double error = 0;
     for (std::size_t n = kEdgeSamples; n < kN - kEdgeSamples; ++n) {
-        const double y = (Complex(inphase_[n], quadrature_[n]) / gain).real();
+        const double y = mul(Complex(inphase_[n], quadrature_[n]), turn).real();
         error += (y - decided_[n]) * (y - decided_[n]);
     }
-    error /= double(kN - 2 * kEdgeSamples);
+    return error / double(kN - 2 * kEdgeSamples);
+}
+
+// MER before the equaliser: the equalised output's noise (from the level fit, unbiased at low
+// SNR) plus what the equaliser removed (the difference of the two outputs' distances to the
+// decided symbols: wrong decisions shrink both alike).
+double Receiver::merunequaliseddb() const {
+    double equalised = 0;
+    for (std::size_t n = kEdgeSamples; n < kN - kEdgeSamples; ++n) {
+        const double y = (inphase_[n] - levels_.offset) / levels_.gain;
+        const double d = decided_[n] - pilot_;
+        equalised += (y - d) * (y - d);
+    }
+    equalised /= double(kN - 2 * kEdgeSamples);
+    const double noise = levels_.noise / (levels_.gain * levels_.gain);
+    const double error = noise + std::max(unequalisederror_ - equalised, 0.0);
     return std::clamp(10 * std::log10(kDataPower / std::max(error, 1e-12)), -20.0, 90.0);
 }
 
@@ -54,7 +71,7 @@ double Receiver::symbolrateppm() {
         const std::size_t lo = kEdgeSamples + b * length;
         for (std::size_t n = lo; n < lo + length; ++n) {
             const Complex d = derivative[n] / double(kN);
-            num += mulconj(received_[n] - model[n] / double(kN), d).real();
+            num += mulconj(pilotless_[n] - model[n] / double(kN), d).real();
             den += std::norm(d);
         }
         if (!(den > 0)) continue;
@@ -73,7 +90,7 @@ void Receiver::writemeasures(std::uint8_t* results) {
     put(rl::CarrierFrequencyHz, offsethz_);
     put(rl::SymbolRateErrorPpm, symbolrateppm());
     put(rl::MerEqualisedDb, merdb());
-    put(rl::MerUnequalisedDb, merunequalised_);
+    put(rl::MerUnequalisedDb, merunequaliseddb());
     put(rl::EvmPercent, 100 * std::sqrt(std::max(noise, 0.0) / kDataPower));
     long_.echoprofile(scratch_, spare_, echoprofile_.data());
     for (std::size_t i = 0; i < rl::kEchoProfilePoints; ++i)

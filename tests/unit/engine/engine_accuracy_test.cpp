@@ -66,14 +66,14 @@ TEST_P(Demodulation, LevelsSitOnTheGridAndMerMatchesTheNoise) {
     expectfiguresmatch(r);
 }
 
-// Down to 12 dB SNR the engine locks whatever the carrier phase and offset, the timing and the
-// level; so does a signal that carries a strong spur.
+// Down to 8 dB SNR the engine locks whatever the carrier phase and offset, the timing and the
+// level, and through strong echoes; so does a signal that carries a strong spur.
 TEST(EngineLock, WeakSignalsLockAtAnyPhaseOffsetTimingAndLevel) {
     for (const auto& p :
          {Reception{"A", 0.0, -50e3, 0.0, 0.05}, Reception{"B", 1.3, 50e3, 0.5, 0.35},
           Reception{"C", 2.9, 0.0, 0.83, 0.05}, Reception{"D", -2.2, 50e3, 0.25, 0.2},
           Reception{"E", -0.8, -50e3, 0.66, 0.35}}) {
-        auto imp = atsnr(12);
+        auto imp = atsnr(8);
         imp.carrierphase = p.phase;
         imp.carrieroffsethz = p.offsethz;
         imp.timingoffset = p.timing;
@@ -81,6 +81,13 @@ TEST(EngineLock, WeakSignalsLockAtAnyPhaseOffsetTimingAndLevel) {
         const Result r = enginetest::measure(imp, 31);
         ASSERT_EQ(r.status, 0);
         EXPECT_TRUE(enginetest::enginelocked(r)) << p.name;
+    }
+    for (const vsb::Echo echo :
+         {vsb::Echo{-6, 0.3}, vsb::Echo{-10, 2}, vsb::Echo{-12, 4}, vsb::Echo{-20, 10}}) {
+        auto imp = atsnr(8);
+        imp.echoes = {echo};
+        imp.timingoffset = 0.4;
+        EXPECT_TRUE(enginetest::enginelocked(enginetest::measure(imp, 32))) << echo.db;
     }
     vsb::Generator generator(11, atsnr(30));
     const Result spur = enginetest::runmonitor(enginetest::withtone(generator, 4.5e6, -10));
@@ -315,8 +322,9 @@ struct EchoCase {
 // One echo, as a combiner, line or filter reflects: the response, the flatness figure and the
 // equalised MER read what the channel is, and the largest echo where and how strong it is.
 TEST(EngineEchoes, StrongEchoesAreMeasuredAsTheChannelIs) {
-    for (const EchoCase c : {EchoCase{-20, 10}, EchoCase{-20, 1}, EchoCase{-12, 4},
-                             EchoCase{-10, 2}, EchoCase{-10, 1}, EchoCase{-15, 0.6}}) {
+    for (const EchoCase c :
+         {EchoCase{-20, 10}, EchoCase{-20, 1}, EchoCase{-12, 4}, EchoCase{-10, 2}, EchoCase{-10, 1},
+          EchoCase{-15, 0.6}, EchoCase{-6, 0.3}}) {
         for (const std::uint64_t seed : {3u, 4u}) {
             independentvsb::Options o;
             o.seed = seed;
@@ -332,10 +340,17 @@ TEST(EngineEchoes, StrongEchoesAreMeasuredAsTheChannelIs) {
             EXPECT_LT(check.rmsdb, 0.5) << what;
             EXPECT_NEAR(rl::figure(r.data(), rl::FreqPkPk), check.truepkpk, 1.0) << what;
             EXPECT_NEAR(measured(r, rl::MerEqualisedDb), 35, 1.0) << what;
-            EXPECT_NEAR(measured(r, rl::LargestEchoDb), c.db, 1.0) << what;
-            EXPECT_NEAR(measured(r, rl::LargestEchoUs), c.us, 0.05) << what;
-            // Without an equaliser the echo is interference: MER near its level below the path.
-            EXPECT_NEAR(measured(r, rl::MerUnequalisedDb), -c.db, 1.5) << what;
+            // Nearer than the echo profile's main lobe (+-0.45 us) an echo shows only in the
+            // response curves.
+            if (c.us >= 0.6) {
+                EXPECT_NEAR(measured(r, rl::LargestEchoDb), c.db, 1.0) << what;
+                EXPECT_NEAR(measured(r, rl::LargestEchoUs), c.us, 0.05) << what;
+            }
+            // Without an equaliser the echo is interference: MER near its level below the path
+            // (a near one also bends the path's own pulse, which costs more).
+            if (c.us >= 0.6) {
+                EXPECT_NEAR(measured(r, rl::MerUnequalisedDb), -c.db, 1.5) << what;
+            }
         }
     }
     // The simulator's echo, through its own chain.
