@@ -2,6 +2,7 @@
 // and after the equaliser, EVM, the symbol clock's error, the pilot and carrier, the echoes.
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 
 #include "receiver.h"
 #include "resultlayout.h"
@@ -13,6 +14,8 @@ namespace rl = resultlayout;
 
 namespace {
 constexpr std::size_t kClockBlocks = 16;
+constexpr int kDelaySteps = 80;  // 50 kHz: under half the ripple period of a 4.5 us echo
+constexpr double kDelayBandHz = 2.0e6;
 }  // namespace
 
 // The matched filter alone at the main path's timing, turned and scaled by one complex gain
@@ -20,7 +23,22 @@ constexpr std::size_t kClockBlocks = 16;
 // the mean square distance to the decided symbols (level units), which the equalised output's
 // own distance is later taken from to leave what the equaliser removes.
 double Receiver::unequalisederror() {
+    // The short fit holds what is left of the main path's delay: the slope of its phase across
+    // the band, taken in steps short enough to follow the ripple of any echo it holds (the mean
+    // of that ripple's delay is zero). Such a receiver's own clock recovery would take it out.
+    double turned = 0;
+    Complex previous = channel_.response(-kDelayBandHz, nullptr);
+    for (int i = 1; i <= kDelaySteps; ++i) {
+        const Complex h =
+            channel_.response(-kDelayBandHz + 2 * kDelayBandHz * i / kDelaySteps, nullptr);
+        turned += std::arg(mulconj(h, previous));
+        previous = h;
+    }
+    const double delay = -turned / (2 * std::numbers::pi * 2 * kDelayBandHz / kFs);
+    const double tau = tau_;
+    tau_ += std::clamp(delay, -0.5, 0.5);
     equalise(false);
+    tau_ = tau;
     Complex cross = 0;
     double energy = 0;
     for (std::size_t n = kEdgeSamples; n < kN - kEdgeSamples; ++n) {
