@@ -87,6 +87,7 @@ void Receiver::equalise(bool withchannel) {
         floor = 1e-6 * floor / (double(kN) * pulse.rc0) + 1e-300;
     }
     updateramp();
+    const CBuffer& ramp = ramp_;
     const double norm = 1 / (pulse.rc0 * kN);
     for (std::size_t k = 0; k < kN; ++k) {
         const double a = pulse.amplitude[k];
@@ -94,7 +95,7 @@ void Receiver::equalise(bool withchannel) {
             scratch_[k] = 0;
             continue;
         }
-        Complex v = mul(receivedspectrum_[k], ramp_[k]) * (a * norm);
+        Complex v = mul(receivedspectrum_[k], ramp[k]) * (a * norm);
         if (withchannel) {
             const Complex d = channelgrid_[k];
             v = mulconj(v, d) / (std::norm(d) + floor);
@@ -130,13 +131,22 @@ double Receiver::timingmetric(double tau) {
     const double gain =
         std::sqrt((kDataPower + kPilotLevel * kPilotLevel) / std::max(power, 1e-300));
     for (std::size_t n = 0; n < kN; ++n) inphase_[n] *= gain, quadrature_[n] *= gain;
-    double error = 0;
-    for (std::size_t n = kEdgeSamples; n < kN - kEdgeSamples; ++n) {
-        const double y = inphase_[n] - kPilotLevel;
-        const double d = y - nearestlevel(y);
-        error += d * d;
+    return squareddecisionerror(kPilotLevel);
+}
+
+// Sum of the squared distances of the fitted in-phase values (less the pilot) to their nearest
+// levels, in four partial sums so the additions need not wait on each other.
+double Receiver::squareddecisionerror(double pilot) const {
+    double sum[4] = {};
+    const double* v = inphase_.data();
+    for (std::size_t n = kEdgeSamples; n < kN - kEdgeSamples; n += 4) {
+        for (std::size_t j = 0; j < 4; ++j) {
+            const double y = v[n + j] - pilot;
+            const double d = y - nearestlevel(y);
+            sum[j] += d * d;
+        }
     }
-    return error;
+    return (sum[0] + sum[1]) + (sum[2] + sum[3]);
 }
 
 // Coarse search over a symbol in quarters, a parabola through the best three, and a last pass
@@ -173,12 +183,7 @@ void Receiver::decide(bool coarse) {
 
 // Mean square distance of the equalised values to their nearest levels.
 double Receiver::decisionerror() const {
-    double error = 0;
-    for (std::size_t n = kEdgeSamples; n < kN - kEdgeSamples; ++n) {
-        const double y = inphase_[n] - pilot_;
-        error += (y - nearestlevel(y)) * (y - nearestlevel(y));
-    }
-    return error / double(kN - 2 * kEdgeSamples);
+    return squareddecisionerror(pilot_) / double(kN - 2 * kEdgeSamples);
 }
 
 // The capture through the inverse of the long channel and the matched filter: the symbols in
@@ -265,12 +270,13 @@ void Receiver::acquire() {
 void Receiver::rebuildreference() {
     const auto& pulse = pulsegrid();
     updateramp();
+    const CBuffer& ramp = ramp_;
     for (std::size_t k = 0; k < kN; ++k)
-        referencespectrum_[k] = mulconj(symbolspectrum_[k], ramp_[k]) * pulse.amplitude[k];
+        referencespectrum_[k] = mulconj(symbolspectrum_[k], ramp[k]) * pulse.amplitude[k];
     // Data alone: the pilot has been taken out of the capture the short fit sees.
     const std::size_t pilotbin = kN - kN / 4;
     referencespectrum_[pilotbin] -=
-        mulconj(decidedpilot_ * double(kN), ramp_[pilotbin]) * pulse.amplitude[pilotbin];
+        mulconj(decidedpilot_ * double(kN), ramp[pilotbin]) * pulse.amplitude[pilotbin];
     fft_.inverse(referencespectrum_, reference_);
     for (auto& v : reference_) v /= double(kN);
 }

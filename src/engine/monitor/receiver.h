@@ -37,6 +37,7 @@ class Receiver {
     void searchtiming();
     void decide(bool coarse);
     double decisionerror() const;
+    double squareddecisionerror(double pilot) const;
     void fitlong();
     double iterate(int signpasses);
     void acquire();

@@ -38,10 +38,12 @@ inline Complex mulconj(Complex a, Complex b) {  // a * conj(b)
     return {a.real() * b.real() + a.imag() * b.imag(), a.imag() * b.real() - a.real() * b.imag()};
 }
 
-// Nearest of the eight levels (+-1, +-3, +-5, +-7).
+// Nearest of the eight levels (+-1, +-3, +-5, +-7). Clamped, then truncated where the value is
+// positive (so truncation is floor): floor itself is no single instruction on the baseline
+// instruction set, and this runs for every symbol of every pass. Not a number decides -7.
 inline double nearestlevel(double y) {
-    const double v = 2 * std::floor(y / 2) + 1;
-    return v > 7 ? 7 : (v < -7 ? -7 : v);
+    const double t = y > -8.0 ? (y < 7.5 ? y : 7.5) : -8.0;
+    return 2.0 * static_cast<double>(static_cast<int>(0.5 * t + 4.0)) - 7.0;
 }
 
 // (-j)^n, the rotation that turns real VSB levels into channel-centred complex symbols.
