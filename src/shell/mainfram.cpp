@@ -65,7 +65,7 @@ void Tmainform::layout() {
         item.caption = m.caption;
         item.images = &il1;
         item.imageindex = m.image;
-        item.onclick = [this, &b](platform::MenuItem&) { b.click(); };
+        item.onclick = [&b](platform::MenuItem&) { b.click(); };
         mniMeasure1.items.push_back(&item);
     }
     group_box.setcaption("Exciter Connection");
