@@ -57,15 +57,19 @@ bool masktest(const std::uint8_t* block) {
     return true;
 }
 
-double maskmargin(const std::uint8_t* block) {
-    double worst = std::numeric_limits<double>::infinity();
+WorstPoint maskworstpoint(const std::uint8_t* block) {
+    WorstPoint w{std::numeric_limits<double>::infinity(), 0};
     for (std::size_t i = 0; i < resultlayout::kSpectrumPoints; ++i) {
         const double level = resultlayout::spectrum(block, i);
-        if (!std::isfinite(level)) return -std::numeric_limits<double>::infinity();
+        if (!std::isfinite(level)) return {-std::numeric_limits<double>::infinity(), i};
         const double limit = masklimit(masktestfrequency(i));
-        if (!std::isnan(limit)) worst = std::fmin(worst, limit - level);
+        if (!std::isnan(limit) && limit - level < w.margindb) w = {limit - level, i};
     }
-    return worst;
+    return w;
+}
+
+double maskmargin(const std::uint8_t* block) {
+    return maskworstpoint(block).margindb;
 }
 
 bool flatnesspass(const std::uint8_t* block) {

@@ -22,6 +22,13 @@ bool masktest(const std::uint8_t* resultblock);
 // The smallest room (dB) between a level and its limit over the points that have one: negative
 // when the mask fails there, minus infinity when a level is not a number.
 double maskmargin(const std::uint8_t* resultblock);
+// That smallest room and the first spectrum point that has it (the point that is not a number,
+// if one is).
+struct WorstPoint {
+    double margindb;
+    std::size_t index;
+};
+WorstPoint maskworstpoint(const std::uint8_t* resultblock);
 
 // True when every flatness error is finite and within kFlatnessBound.
 bool flatnesspass(const std::uint8_t* resultblock);

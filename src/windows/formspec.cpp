@@ -1,7 +1,6 @@
 #include "windows/formspec.h"
 
 #include <cmath>
-#include <limits>
 
 #include "engine/resultlayout.h"
 #include "engine/verdicts.h"
@@ -12,22 +11,6 @@ namespace {
 constexpr platform::PointF kMask[] = {{-6, -75.9}, {-3.5, -47}, {-3, -47},  {-3, -11},
                                       {3, -11},    {3, -47},    {3.5, -47}, {6, -75.9}};
 }  // namespace
-
-namespace windows {
-
-// Walks the points as verdicts::maskmargin does, keeping where the minimum lies.
-WorstPoint maskworstpoint(const std::uint8_t* block) {
-    WorstPoint w{std::numeric_limits<double>::infinity(), 0};
-    for (std::size_t i = 0; i < resultlayout::kSpectrumPoints; ++i) {
-        const double level = resultlayout::spectrum(block, i);
-        if (!std::isfinite(level)) return {-std::numeric_limits<double>::infinity(), i};
-        const double limit = masklimit(verdicts::masktestfrequency(i));
-        if (!std::isnan(limit) && limit - level < w.margindb) w = {limit - level, i};
-    }
-    return w;
-}
-
-}  // namespace windows
 
 TForm_spec::TForm_spec(windows::WindowHost& host) : MeasureFrame("TForm_spec", "Spectrum", host) {
     cht_spect.setbounds(234, 84, 750, 500);

@@ -9,14 +9,8 @@
 namespace windows {
 using verdicts::masklimit;
 using verdicts::masktest;
-
-// The spectrum point with the least room under the mask: the margin verdicts::maskmargin gives
-// and the index of the first point that has it.
-struct WorstPoint {
-    double margindb;
-    std::size_t index;
-};
-WorstPoint maskworstpoint(const std::uint8_t* resultblock);
+using verdicts::maskworstpoint;
+using verdicts::WorstPoint;
 }  // namespace windows
 
 class TForm_spec : public windows::MeasureFrame {

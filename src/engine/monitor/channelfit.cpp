@@ -118,6 +118,17 @@ double ChannelFit::centroid() const {
     return w > 0 ? s / w : 0.0;
 }
 
+double ChannelFit::banddelay(double bandhz, int steps) const {
+    double turned = 0;
+    std::complex<double> previous = response(-bandhz, nullptr);
+    for (int i = 1; i <= steps; ++i) {
+        const auto h = response(-bandhz + 2 * bandhz * i / steps, nullptr);
+        turned += std::arg(mulconj(h, previous));
+        previous = h;
+    }
+    return -turned / (2 * std::numbers::pi * 2 * bandhz / kFs);
+}
+
 void ChannelFit::responseongrid(CBuffer& out, CBuffer& scratch) const {
     std::fill(scratch.begin(), scratch.end(), std::complex<double>{});
     for (int m = -kMaxHalf; m <= kMaxHalf; ++m)

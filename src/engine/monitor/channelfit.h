@@ -34,6 +34,11 @@ class ChannelFit {
     // path's delay in samples.
     double centroid() const;
 
+    // The delay (samples) the filter's phase slope shows across +-bandhz, followed in `steps`
+    // steps short enough to track the ripple of any echo it holds, whose own delay then
+    // averages out.
+    double banddelay(double bandhz, int steps) const;
+
     // The filter's response on the FFT grid (bin k at binhz(k)).
     void responseongrid(CBuffer& out, CBuffer& scratch) const;
     // Response and group delay (samples) at f Hz; moment: sum of m h_m exp(-j w m), from which

@@ -39,7 +39,7 @@ constexpr long kReach = kFlankGap + kFlankBins;  // bins a line's test looks eit
 constexpr double kStandOut = 10.0;
 constexpr double kHannGain = 3.0 / 8;  // mean square of the taper
 const long kHalfBins = long(kN / 2);
-const long kPilotBin = std::lround(kPilotHz / kBinHz);
+const long kPilotLine = std::lround(kPilotHz / kBinHz);  // from the channel centre
 const double kEdgeBins = kEdgeHz / kBinHz;
 
 }  // namespace
@@ -124,7 +124,7 @@ std::size_t SpurFinder::find(const CBuffer& capture, const CBuffer& channel, con
         const double lower = bins(c - kFlankGap - kFlankBins + 1, c - kFlankGap + 1);
         const double upper = bins(c + kFlankGap, c + kFlankGap + kFlankBins);
         if (!(sum > kStandOut * kLineBins * std::max(lower, upper) / double(kFlankBins))) continue;
-        if (std::abs(c - kPilotBin) <= kLineHalf + 1 ||
+        if (std::abs(c - kPilotLine) <= kLineHalf + 1 ||
             std::abs(std::abs(double(c)) - kEdgeBins) <= double(kLineHalf + 1))
             continue;
         bool peak = true;  // the strongest window within the line's reach; the first of equals

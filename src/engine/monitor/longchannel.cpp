@@ -26,9 +26,6 @@ std::size_t wrap(long m) {
     return std::size_t((m % long(kN) + long(kN)) % long(kN));
 }
 
-// The pilot at -Fs/4 falls exactly on a bin.
-const std::size_t kPilotBin = wrap(std::lround(kPilotHz / kBinHz));
-
 // Peak position and height of a lobe from three samples of its magnitude (a parabola through
 // their logarithms: exact for a Gaussian lobe, close for the Kaiser one).
 std::pair<double, double> logparabola(double l, double c, double r) {
@@ -66,10 +63,11 @@ void LongChannel::fit(const CBuffer& symbols, const CBuffer& received) {
     product_[kPilotBin] = 0;
     fft_.inverse(product_, autocorrelation_);
     for (int j = 0; j < kTaps; ++j) {
-        lag_[std::size_t(j)] = autocorrelation_[std::size_t(j)];
+        lagre_[std::size_t(j)] = autocorrelation_[std::size_t(j)].real();
+        lagim_[std::size_t(j)] = autocorrelation_[std::size_t(j)].imag();
         cross_[std::size_t(j)] = correlation_[wrap(j - kHalf)];
     }
-    lag_[0] += 1e-9 * lag_[0].real() + 1e-300;
+    lagre_[0] += 1e-9 * lagre_[0] + 1e-300;
     solve();
     std::fill(product_.begin(), product_.end(), std::complex<double>{});
     for (int m = -kHalf; m <= kHalf; ++m) product_[wrap(m)] = tap(m);
@@ -99,10 +97,6 @@ double LongChannel::pilotlevel(const CBuffer& symbols, const CBuffer& received,
 // which for a Hermitian matrix is the forward one reversed and conjugated. Real and imaginary
 // parts are kept apart and the sums split four ways, so the loops vectorise.
 void LongChannel::solve() {
-    for (int d = 0; d < kTaps; ++d) {
-        lagre_[std::size_t(d)] = lag_[std::size_t(d)].real();
-        lagim_[std::size_t(d)] = lag_[std::size_t(d)].imag();
-    }
     fre_.fill(0), fim_.fill(0), xre_.fill(0), xim_.fill(0);
     const double first = 1 / lagre_[0];
     fre_[0] = first;
@@ -152,11 +146,8 @@ double LongChannel::mainpath() const {
     int best = 0;
     for (int m = -kHalf + 1; m < kHalf; ++m)
         if (std::norm(tap(m)) > std::norm(tap(best))) best = m;
-    if (best <= -kHalf || best >= kHalf) return best;
-    const auto [d, peak] =
-        logparabola(std::abs(tap(best - 1)), std::abs(tap(best)), std::abs(tap(best + 1)));
-    (void)peak;
-    return best + d;
+    return best +
+           logparabola(std::abs(tap(best - 1)), std::abs(tap(best)), std::abs(tap(best + 1))).first;
 }
 
 int LongChannel::findfar(const CBuffer& ramp, const CBuffer& shortgrid, CBuffer& scratch,
@@ -192,6 +183,13 @@ int LongChannel::findfar(const CBuffer& ramp, const CBuffer& shortgrid, CBuffer&
         if (farcount_ <= kMaxFar) return farcount_;
         threshold *= 2;  // more than the list holds: only the strongest
     }
+}
+
+void LongChannel::farongrid(CBuffer& out, CBuffer& scratch) const {
+    std::fill(scratch.begin(), scratch.end(), std::complex<double>{});
+    for (int i = 0; i < farcount_; ++i)
+        scratch[wrap(farpos_[std::size_t(i)])] = far_[std::size_t(i)];
+    fft_.forward(scratch, out);
 }
 
 void LongChannel::echoprofile(CBuffer& scratch, CBuffer& out, double* profiledb) {

@@ -39,7 +39,8 @@ class LongChannel {
     void restore();
     // The fitted response at tap m (-kHalf .. kHalf), symbols to capture.
     std::complex<double> tap(int m) const { return taps_[std::size_t(m + kHalf)]; }
-    // Power-weighted position of the strongest path (its three nearest taps), samples.
+    // Position of the strongest path, samples: its peak tap and the parabola through the
+    // logarithms of it and its neighbours.
     double mainpath() const;
 
     // What this channel holds that the short fit's (shortgrid: its response on the FFT grid,
@@ -49,6 +50,8 @@ class LongChannel {
     int farcount() const { return farcount_; }
     std::complex<double> far(int i) const { return far_[std::size_t(i)]; }
     int farposition(int i) const { return farpos_[std::size_t(i)]; }
+    // Those taps' response on the FFT grid.
+    void farongrid(CBuffer& out, CBuffer& scratch) const;
 
     // The echo profile: the channel's impulse response through a Kaiser window across the
     // flat part of the band, in dB relative to its strongest path, one point a symbol over
@@ -62,7 +65,7 @@ class LongChannel {
 
     const Fft& fft_;
     CBuffer product_, correlation_, autocorrelation_, overall_, keptoverall_;
-    std::array<std::complex<double>, kTaps> lag_{}, cross_{}, taps_{};
+    std::array<std::complex<double>, kTaps> cross_{}, taps_{};
     std::array<double, kTaps> lagre_{}, lagim_{}, fre_{}, fim_{}, xre_{}, xim_{};
     std::array<std::complex<double>, kTaps> kepttaps_{};
     std::array<std::complex<double>, kMaxFar> far_{};

@@ -13,9 +13,9 @@ namespace monitor {
 namespace rl = resultlayout;
 
 namespace {
-// Decide, fit the long channel, equalise with it: a strong echo shuts the eye for the first
-// decisions, and the fit to them is pulled towards the equaliser that made them, so each pass
-// opens it only a little further. The carrier is refined after the first.
+// Decide, fit the long channel, equalise with it while the eye is shut: the fit to decisions an
+// unfinished equaliser made is pulled towards that equaliser, so each pass opens the eye only a
+// little further.
 constexpr int kShutIterations = 16;
 // With the eye shut by a strong echo the sign is right far more often than the nearest level,
 // and a few passes deciding only the sign bring the channel close enough for the levels to take
@@ -23,12 +23,12 @@ constexpr int kShutIterations = 16;
 constexpr int kSignPasses = 3;
 constexpr double kSettled = 0.98;
 constexpr double kSignLevel = 21.0 / 4.0;
-constexpr int kReachMargin = 4;
-constexpr double kEqualiserGain =
-    1.26;  // 1 dB  // taps the short fit reaches past the farthest echo it holds
-// Decisions this close to their levels (mean square, 24 dB MER) leave the eye open: hard ones
-// then serve the fit as well as soft ones.
+// Decisions this close to their levels (mean square, 24 dB MER) leave the eye open.
 constexpr double kOpenEye = 21.0 / 250;
+// The long channel's equaliser must open the eye by 1 dB more than the matched filter alone for
+// the channel, not noise, to have shut it.
+constexpr double kEqualiserGain = 1.26;
+constexpr int kReachMargin = 4;  // taps the short fit reaches past the farthest echo it holds
 constexpr int kTimingSteps = 4;
 }  // namespace
 
@@ -87,7 +87,6 @@ void Receiver::equalise(bool withchannel) {
         floor = 1e-6 * floor / (double(kN) * pulse.rc0) + 1e-300;
     }
     updateramp();
-    const CBuffer& ramp = ramp_;
     const double norm = 1 / (pulse.rc0 * kN);
     for (std::size_t k = 0; k < kN; ++k) {
         const double a = pulse.amplitude[k];
@@ -95,7 +94,7 @@ void Receiver::equalise(bool withchannel) {
             scratch_[k] = 0;
             continue;
         }
-        Complex v = mul(receivedspectrum_[k], ramp[k]) * (a * norm);
+        Complex v = mul(receivedspectrum_[k], ramp_[k]) * (a * norm);
         if (withchannel) {
             const Complex d = channelgrid_[k];
             v = mulconj(v, d) / (std::norm(d) + floor);
@@ -124,14 +123,19 @@ double Receiver::timingmetric(double tau) {
         const double i = inphase_[n], q = quadrature_[n];
         inphase_[n] = i * c - q * s, quadrature_[n] = i * s + q * c;
     }
+    scaletolevels(kPilotLevel);
+    return squareddecisionerror(kPilotLevel);
+}
+
+// Scales the in-phase and quadrature values so the in-phase power over the fitted range is that
+// of the eight levels with the pilot: the gain a fit to coarse decisions, or none, leaves open.
+void Receiver::scaletolevels(double pilot) {
     double power = 0;
     for (std::size_t n = kEdgeSamples; n < kN - kEdgeSamples; ++n)
         power += inphase_[n] * inphase_[n];
     power /= double(kN - 2 * kEdgeSamples);
-    const double gain =
-        std::sqrt((kDataPower + kPilotLevel * kPilotLevel) / std::max(power, 1e-300));
+    const double gain = std::sqrt((kDataPower + pilot * pilot) / std::max(power, 1e-300));
     for (std::size_t n = 0; n < kN; ++n) inphase_[n] *= gain, quadrature_[n] *= gain;
-    return squareddecisionerror(kPilotLevel);
 }
 
 // Sum of the squared distances of the fitted in-phase values (less the pilot) to their nearest
@@ -203,17 +207,12 @@ void Receiver::equaliselong() {
                                    (a * a * norm / (std::norm(g) + floor * a * a));
     }
     fft_.inverse(scratch_, equalised_);
-    double power = 0;
     for (std::size_t n = 0; n < kN; ++n) {
         const Complex w = mulconj(equalised_[n], rotation(n));
         inphase_[n] = w.real();
         quadrature_[n] = w.imag();
-        if (n >= kEdgeSamples && n < kN - kEdgeSamples) power += w.real() * w.real();
     }
-    // Coarse decisions leave the fit's gain off: the levels' own power sets it.
-    power /= double(kN - 2 * kEdgeSamples);
-    const double gain = std::sqrt((kDataPower + pilot_ * pilot_) / std::max(power, 1e-300));
-    for (std::size_t n = 0; n < kN; ++n) inphase_[n] *= gain, quadrature_[n] *= gain;
+    scaletolevels(pilot_);
 }
 
 // The long channel fitted to the current decisions, and the pilot read through it.
@@ -270,13 +269,11 @@ void Receiver::acquire() {
 void Receiver::rebuildreference() {
     const auto& pulse = pulsegrid();
     updateramp();
-    const CBuffer& ramp = ramp_;
     for (std::size_t k = 0; k < kN; ++k)
-        referencespectrum_[k] = mulconj(symbolspectrum_[k], ramp[k]) * pulse.amplitude[k];
+        referencespectrum_[k] = mulconj(symbolspectrum_[k], ramp_[k]) * pulse.amplitude[k];
     // Data alone: the pilot has been taken out of the capture the short fit sees.
-    const std::size_t pilotbin = kN - kN / 4;
-    referencespectrum_[pilotbin] -=
-        mulconj(decidedpilot_ * double(kN), ramp[pilotbin]) * pulse.amplitude[pilotbin];
+    referencespectrum_[kPilotBin] -=
+        mulconj(decidedpilot_ * double(kN), ramp_[kPilotBin]) * pulse.amplitude[kPilotBin];
     fft_.inverse(referencespectrum_, reference_);
     for (auto& v : reference_) v /= double(kN);
 }
@@ -327,10 +324,7 @@ void Receiver::refine(bool fromlong) {
         if (wanted <= reach) break;
         reach = wanted;
     }
-    for (std::size_t n = 0; n < kN; ++n) scratch_[n] = 0;
-    for (int i = 0; i < long_.farcount(); ++i)
-        scratch_[std::size_t((long_.farposition(i) + long(kN)) % long(kN))] = long_.far(i);
-    fft_.forward(scratch_, farspectrum_);
+    long_.farongrid(farspectrum_, scratch_);
     for (std::size_t k = 0; k < kN; ++k) channelgrid_[k] += farspectrum_[k];
 }
 

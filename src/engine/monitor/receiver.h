@@ -34,6 +34,7 @@ class Receiver {
     void equalise(bool withchannel);
     void equaliselong();
     double timingmetric(double tau);
+    void scaletolevels(double pilot);
     void searchtiming();
     void decide(bool coarse);
     double decisionerror() const;
@@ -67,7 +68,7 @@ class Receiver {
     CBuffer symbolspectrum_;                 // the decided symbols (with pilot, rotated)
     CBuffer farspectrum_;  // the echoes beyond the short fit's reach, on the FFT grid
     CBuffer pilotless_;    // the capture without its pilot
-    CBuffer spare_;        // work space for the figures
+    CBuffer spare_;        // work space: the model of the capture, where one is needed
     CBuffer channelgrid_, scratch_, equalised_, ramp_;
     std::vector<double> inphase_, quadrature_;
     std::vector<double> decided_;  // the level decided for each symbol, pilot included

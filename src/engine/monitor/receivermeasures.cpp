@@ -23,18 +23,9 @@ constexpr double kDelayBandHz = 2.0e6;
 // the mean square distance to the decided symbols (level units), which the equalised output's
 // own distance is later taken from to leave what the equaliser removes.
 double Receiver::unequalisederror() {
-    // The short fit holds what is left of the main path's delay: the slope of its phase across
-    // the band, taken in steps short enough to follow the ripple of any echo it holds (the mean
-    // of that ripple's delay is zero). Such a receiver's own clock recovery would take it out.
-    double turned = 0;
-    Complex previous = channel_.response(-kDelayBandHz, nullptr);
-    for (int i = 1; i <= kDelaySteps; ++i) {
-        const Complex h =
-            channel_.response(-kDelayBandHz + 2 * kDelayBandHz * i / kDelaySteps, nullptr);
-        turned += std::arg(mulconj(h, previous));
-        previous = h;
-    }
-    const double delay = -turned / (2 * std::numbers::pi * 2 * kDelayBandHz / kFs);
+    // The short fit holds what is left of the main path's delay; such a receiver's own clock
+    // recovery would take it out.
+    const double delay = channel_.banddelay(kDelayBandHz, kDelaySteps);
     const double tau = tau_;
     tau_ += std::clamp(delay, -0.5, 0.5);
     equalise(false);

@@ -22,6 +22,7 @@ constexpr double kEdgeHz = kFs / 4 * (1 + kRollOff);  // where the channel's spe
 constexpr double kFlatHz = kFs / 4 * (1 - kRollOff);  // where the roll-off begins
 constexpr double kPilotLevel = 1.25;                  // pilot as a DC offset on the symbol levels
 constexpr double kDataPower = 21.0;                   // mean square of the levels +-1 .. +-7
+constexpr std::size_t kPilotBin = kN - kN / 4;        // FFT bin of the pilot once it sits at -Fs/4
 constexpr std::size_t kEdgeSamples = 192;  // capture ends left out of fits (filter tails wrap)
 
 // Frequency of FFT bin k (0 .. kN-1) in Hz, negative frequencies in the upper half.
